@@ -1,0 +1,73 @@
+// The application object: every setting of Resolution.ini in decoded form,
+// the handles of the settings window's controls and the services the
+// program works through. A plain record with no pointer into itself and no
+// heap memory, so one instance can be copied whole over another.
+#pragma once
+
+#include <stdint.h>
+#include <windows.h>
+
+#include "settings/RegistryStore.h"
+#include "settings/SettingsFile.h"
+
+UINT_PTR const kLockTimerId = 1;
+
+class ToolController {
+public:
+    // With a real window the controller binds to it and loads every setting;
+    // with none (or a handle that is not a window) it stays unloaded.
+    explicit ToolController(HWND window);
+    ~ToolController();
+    ToolController(ToolController const&) = default;
+    ToolController& operator=(ToolController const&) = default;
+
+    bool isLoaded() const { return loaded; }
+    void stopTimer();
+
+    // true: read the lock-key settings from `settingsText` (the whole file as
+    // loaded; `content` when null). false: set up the tray icon records.
+    void setUpIndicators(bool loadLockSettings, wchar_t const* settingsText = nullptr);
+
+    HWND resolutionPanel = nullptr;
+    HWND lockPanel = nullptr;
+    HWND scalingCheck = nullptr;
+    HWND minimizedCheck = nullptr;
+    HWND startupCheck = nullptr;
+    HWND osdCheck = nullptr;
+    HWND numLockCheck = nullptr;
+    HWND capsLockCheck = nullptr;
+    HWND scrollLockCheck = nullptr;
+    HWND radio1024x768 = nullptr;
+    HWND radio800x600 = nullptr;
+    HWND radio800x480 = nullptr;
+    HWND versionLabel = nullptr;
+    HWND applyButton = nullptr;
+    int32_t mode = 0;
+    HWND mainWindow = nullptr;
+    HINSTANCE instance = nullptr;
+    bool loaded = false;
+    wchar_t title[30] = {};
+    wchar_t content[kSettingsTextCapacity] = {};
+    wchar_t settingsPath[kSettingsPathCapacity] = {};
+    bool scaling = false;
+    bool runAtStartup = false;
+    bool minimized = false;
+    bool kbInd = false;
+    bool numLock = false;
+    bool capsLock = false;
+    bool scrlLock = false;
+    COLORREF kbIndClr = 0;
+    COLORREF numLckBG = 0;
+    COLORREF numLckFG = 0;
+    COLORREF cpsLckBG = 0;
+    COLORREF cpsLckFG = 0;
+    COLORREF scrLckBG = 0;
+    COLORREF scrLckFG = 0;
+    uint8_t kbIndPos = 0;
+    HFONT uiFont = nullptr;
+    RegistryStore registry;
+    SettingsFile settingsFile;
+
+private:
+    void loadSettings();
+};

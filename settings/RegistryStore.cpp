@@ -1,0 +1,94 @@
+#include "settings/RegistryStore.h"
+
+wchar_t const kRunKeyPath[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Run";
+wchar_t const kRunValueName[] = L"KOVIX Tool";
+wchar_t const kDriverKeyPath[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
+wchar_t const kDownScalingEnabledValue[] = L"Display1_DownScalingEnabled";
+wchar_t const kDownScalingSupportedValue[] = L"Display1_DownScalingSupported";
+wchar_t const kPruningModeValue[] = L"PruningMode";
+
+namespace {
+
+class ScopedKey {
+public:
+    ScopedKey() = default;
+    ~ScopedKey()
+    {
+        if (key_ != nullptr)
+            RegCloseKey(key_);
+    }
+    ScopedKey(ScopedKey const&) = delete;
+    ScopedKey& operator=(ScopedKey const&) = delete;
+
+    bool open(HKEY root, wchar_t const* path)
+    {
+        return RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS, &key_) == ERROR_SUCCESS;
+    }
+    // Open for writing, creating the key and any missing parents.
+    bool openOrCreate(HKEY root, wchar_t const* path)
+    {
+        if (open(root, path))
+            return true;
+        key_ = nullptr;
+        return RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                               &key_, nullptr) == ERROR_SUCCESS;
+    }
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+bool writeValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName, DWORD type,
+                void const* data, DWORD size)
+{
+    ScopedKey key;
+    if (!key.openOrCreate(root, keyPath))
+        return false;
+    if (data == nullptr)
+        return false;
+    RegSetValueExW(key.get(), valueName, 0, type, static_cast<BYTE const*>(data), size);
+    return true;
+}
+
+} // namespace
+
+bool RegistryStore::hasValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName) const
+{
+    ScopedKey key;
+    if (!key.open(root, keyPath))
+        return false;
+    return RegQueryValueExW(key.get(), valueName, nullptr, nullptr, nullptr, nullptr) !=
+           ERROR_FILE_NOT_FOUND;
+}
+
+bool RegistryStore::deleteValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName) const
+{
+    ScopedKey key;
+    if (!key.open(root, keyPath))
+        return false;
+    RegDeleteValueW(key.get(), valueName);
+    return true;
+}
+
+bool RegistryStore::writeString(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
+                                wchar_t const* text) const
+{
+    DWORD size = 0;
+    if (text != nullptr)
+        size = DWORD((lstrlenW(text) + 1) * sizeof(wchar_t));
+    return writeValue(root, keyPath, valueName, REG_SZ, text, size);
+}
+
+bool RegistryStore::writeBinary(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
+                                BYTE const* bytes, DWORD count) const
+{
+    return writeValue(root, keyPath, valueName, REG_BINARY, bytes, count == 0 ? 1 : count);
+}
+
+bool RegistryStore::writeDword(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
+                               DWORD const* units, DWORD count) const
+{
+    DWORD const size = (count == 0 ? 1 : count) * DWORD(sizeof(DWORD));
+    return writeValue(root, keyPath, valueName, REG_DWORD, units, size);
+}

@@ -1,0 +1,35 @@
+// Every registry access of the program goes through here. Each operation
+// opens its key, does its one step and closes the key again.
+#pragma once
+
+#include <windows.h>
+
+class RegistryStore {
+public:
+    // False when the key cannot be opened with full access or the value is
+    // absent; any other answer of the query (an empty value too) is true.
+    bool hasValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName) const;
+
+    // True when the key could be opened, whether or not the value existed.
+    bool deleteValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName) const;
+
+    // The writers create a missing key (and the keys above it). They return
+    // false when the key can be neither opened nor created or the data is
+    // null; the final set is not checked.
+    bool writeString(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
+                     wchar_t const* text) const;
+    // `count` bytes; 1 byte when count is 0.
+    bool writeBinary(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
+                     BYTE const* bytes, DWORD count) const;
+    // `count` 32-bit units; one unit when count is 0.
+    bool writeDword(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
+                    DWORD const* units, DWORD count) const;
+};
+
+// Keys and value names the program uses, all under HKEY_LOCAL_MACHINE.
+extern wchar_t const kRunKeyPath[];
+extern wchar_t const kRunValueName[];
+extern wchar_t const kDriverKeyPath[];
+extern wchar_t const kDownScalingEnabledValue[];
+extern wchar_t const kDownScalingSupportedValue[];
+extern wchar_t const kPruningModeValue[];

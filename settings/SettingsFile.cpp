@@ -1,0 +1,181 @@
+#include "settings/SettingsFile.h"
+
+#include <stdlib.h>
+
+namespace {
+
+class ScopedHandle {
+public:
+    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+    ~ScopedHandle()
+    {
+        if (valid())
+            CloseHandle(handle_);
+    }
+    ScopedHandle(ScopedHandle const&) = delete;
+    ScopedHandle& operator=(ScopedHandle const&) = delete;
+
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE get() const { return handle_; }
+    // Closes now, reporting failure: a close can be where a write error shows.
+    bool close()
+    {
+        HANDLE const h = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return CloseHandle(h) != FALSE;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+bool readAll(HANDLE file, unsigned char* bytes, DWORD size)
+{
+    DWORD done = 0;
+    while (done < size) {
+        DWORD got = 0;
+        if (!ReadFile(file, bytes + done, size - done, &got, nullptr))
+            return false;
+        if (got == 0)
+            break; // the file shrank while we read it; take what is there
+        done += got;
+    }
+    return done == size;
+}
+
+bool writeAll(HANDLE file, unsigned char const* bytes, size_t size)
+{
+    while (size > 0) {
+        DWORD const chunk = size > 0x10000 ? 0x10000 : DWORD(size);
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, chunk, &written, nullptr) || written == 0)
+            return false;
+        bytes += written;
+        size -= written;
+    }
+    return true;
+}
+
+} // namespace
+
+SettingsBuffer::~SettingsBuffer()
+{
+    free(data_);
+}
+
+void SettingsFile::buildPath(wchar_t const* fileName, wchar_t (&dest)[kSettingsPathCapacity]) const
+{
+    wchar_t module[kSettingsPathCapacity];
+    DWORD const length = GetModuleFileNameW(nullptr, module, kSettingsPathCapacity);
+    if (length == 0 || length >= kSettingsPathCapacity)
+        return; // failed, or cut to fit: not the real path
+    wchar_t* lastSlash = nullptr;
+    for (wchar_t* p = module; *p != 0; ++p) {
+        if (*p == L'\\')
+            lastSlash = p;
+    }
+    if (lastSlash == nullptr)
+        return;
+    *lastSlash = 0;
+
+    size_t const dirLength = size_t(lastSlash - module);
+    size_t nameLength = 0;
+    while (fileName[nameLength] != 0)
+        ++nameLength;
+    if (dirLength + 1 + nameLength + 1 > kSettingsPathCapacity)
+        return;
+    size_t at = copyText(dest, kSettingsPathCapacity, module);
+    dest[at++] = L'\\';
+    copyText(dest + at, kSettingsPathCapacity - at, fileName);
+}
+
+SettingsReadResult SettingsFile::readText(wchar_t const* path, SettingsBuffer& dest) const
+{
+    if (path == nullptr || path[0] == 0)
+        return SettingsReadResult::Unreadable;
+    ScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        DWORD const error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return SettingsReadResult::MissingOrEmpty;
+        return SettingsReadResult::Unreadable;
+    }
+    DWORD sizeHigh = 0;
+    DWORD const size = GetFileSize(file.get(), &sizeHigh);
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return SettingsReadResult::Unreadable;
+    if (sizeHigh != 0 || size > kMaxFileBytes)
+        return SettingsReadResult::Unreadable;
+    if (size == 0)
+        return SettingsReadResult::MissingOrEmpty;
+
+    unsigned char* bytes = static_cast<unsigned char*>(malloc(size));
+    wchar_t* text = static_cast<wchar_t*>(malloc((size_t(size) + 1) * sizeof(wchar_t)));
+    bool const ok = bytes != nullptr && text != nullptr && readAll(file.get(), bytes, size);
+    if (!ok) {
+        free(bytes);
+        free(text);
+        return SettingsReadResult::Unreadable;
+    }
+    size_t const length = decodeSettingsBytes(bytes, size, text);
+    free(bytes);
+    free(dest.data_);
+    dest.data_ = text;
+    dest.length_ = length;
+    return SettingsReadResult::Read;
+}
+
+bool SettingsFile::writeText(wchar_t const* path, wchar_t const* text) const
+{
+    if (path == nullptr || path[0] == 0 || text == nullptr)
+        return false;
+    // The temporary name has the target's length (last character replaced),
+    // so it fits wherever the target's path fits.
+    wchar_t temporary[kSettingsPathCapacity];
+    size_t const length = copyText(temporary, kSettingsPathCapacity, path);
+    if (path[length] != 0 || length < 2)
+        return false;
+    temporary[length - 1] = temporary[length - 1] == L'~' ? L'_' : L'~';
+
+    size_t const size = encodeSettingsText(text, nullptr, 0);
+    unsigned char* bytes = static_cast<unsigned char*>(malloc(size + 1));
+    if (bytes == nullptr)
+        return false;
+    encodeSettingsText(text, bytes, size);
+
+    bool written = false;
+    {
+        ScopedHandle file(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid()) {
+            written = writeAll(file.get(), bytes, size) && FlushFileBuffers(file.get());
+            written = file.close() && written;
+        }
+    }
+    free(bytes);
+    if (written && MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileW(temporary);
+    return false;
+}
+
+wchar_t const* SettingsFile::loadOrCreate(wchar_t const* fileName, wchar_t const* defaults,
+                                wchar_t (&path)[kSettingsPathCapacity],
+                                wchar_t (&content)[kSettingsTextCapacity],
+                                SettingsBuffer& whole) const
+{
+    buildPath(fileName, path);
+    switch (readText(path, whole)) {
+    case SettingsReadResult::Read:
+        copyWholeLines(whole.text(), content, kSettingsTextCapacity);
+        return whole.text();
+    case SettingsReadResult::MissingOrEmpty:
+        writeText(path, defaults);
+        break;
+    case SettingsReadResult::Unreadable:
+        break;
+    }
+    copyWholeLines(defaults, content, kSettingsTextCapacity);
+    return content;
+}
