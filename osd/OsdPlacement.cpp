@@ -1,0 +1,54 @@
+#include "osd/OsdPlacement.h"
+
+namespace {
+
+int const kOsdMargin = 5;
+uint32_t const kWhite = 16777215;
+
+} // namespace
+
+OsdRect placeOsd(uint8_t position, int screenWidth, int screenHeight, int textWidth,
+                 int textHeight)
+{
+    int const left = kOsdMargin;
+    int const right = screenWidth - textWidth - kOsdMargin;
+    int const top = kOsdMargin;
+    int const bottom = screenHeight - textHeight - kOsdMargin;
+    // The margin is taken off before halving, so the middle positions sit two
+    // or three pixels above the centre.
+    int const middle = (screenHeight - textHeight - kOsdMargin) / 2;
+
+    OsdRect rect = {right, bottom, textWidth, textHeight};
+    switch (position) {
+    case 1:
+        rect.x = left;
+        rect.y = top;
+        break;
+    case 2:
+        rect.x = right;
+        rect.y = top;
+        break;
+    case 3:
+        rect.x = left;
+        rect.y = bottom;
+        break;
+    case 5:
+        rect.x = left;
+        rect.y = middle;
+        break;
+    case 6:
+        rect.x = right;
+        rect.y = middle;
+        break;
+    default: // 4 and every unknown code
+        break;
+    }
+    return rect;
+}
+
+uint32_t osdTextColour(uint32_t textColour, uint32_t backColour)
+{
+    if (textColour != backColour)
+        return textColour;
+    return backColour < kWhite ? textColour + 1 : textColour - 1;
+}
