@@ -24,6 +24,12 @@ public:
     bool isLoaded() const { return loaded; }
     void stopTimer();
 
+    // Fills the invisible main window with its controls, starts the lock
+    // timer and shows the window; called once, before the message loop.
+    void buildWindow();
+    // Acts on every control in one pass and rewrites Resolution.ini.
+    void apply();
+
     // true: read the lock-key settings from `settingsText` (the whole file as
     // loaded; `content` when null). false: set up the tray icon records.
     void setUpIndicators(bool loadLockSettings, wchar_t const* settingsText = nullptr);

@@ -138,6 +138,12 @@ bool SettingsFile::writeText(wchar_t const* path, wchar_t const* text) const
         return false;
     temporary[length - 1] = temporary[length - 1] == L'~' ? L'_' : L'~';
 
+    // Windows refuses to replace a read-only file; Wine does not. Refuse the
+    // same way everywhere: the user marked it so.
+    DWORD const attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+
     size_t const size = encodeSettingsText(text, nullptr, 0);
     unsigned char* bytes = static_cast<unsigned char*>(malloc(size + 1));
     if (bytes == nullptr)

@@ -1,0 +1,27 @@
+// The main window: its class, creation, window procedure and the small
+// procedures the settings window uses.
+#pragma once
+
+#include <windows.h>
+
+#include "controller/ToolController.h"
+
+// Callback message of the main tray icon; lParam carries the mouse message.
+UINT const WM_TRAYNOTIFY = WM_APP + 1;
+
+extern ToolController theController;
+extern HINSTANCE appInstance;
+extern wchar_t windowTitle[100];
+extern wchar_t windowClassName[100];
+
+void registerMainClass(HINSTANCE instance);
+bool createMainWindow(HINSTANCE instance);
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Shows a window that is in the tray, or puts a shown window back there.
+void toggleMainWindow(HWND window);
+void uncheckModeItems(HMENU menu);
+BOOL CALLBACK setChildFont(HWND child, LPARAM font);
+// Window procedure of the panel that carries the resolution radio buttons:
+// a click sets the chosen mode at once; nothing else happens until Apply.
+LRESULT CALLBACK resolutionPanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

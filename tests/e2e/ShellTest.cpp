@@ -1,0 +1,201 @@
+// The application shell end to end: the real KOVIX Tool.exe started from a
+// private folder and driven from outside, as a user would.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "tests/e2e/ToolProcess.h"
+
+namespace {
+
+wchar_t const kDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
+
+std::string expectedDefaultBytes()
+{
+    return "[KOVIX Tool resolution settings]\r\n"
+           "Resolution=800,480;\r\n"
+           "Scaling=0;\r\n"
+           "Minimized=0;\r\n"
+           ";For transparency, use '8487297'. Eg. \"NumLckBG=8487297;\"\r\n"
+           "NumLock=1;\r\n"
+           "NumLckBG=0;\r\n"
+           "NumLckFG=65280;\r\n"
+           "CapsLock=1;\r\n"
+           "CpsLckBG=0;\r\n"
+           "CpsLckFG=65535;\r\n"
+           "ScrlLock=1;\r\n"
+           "ScrLckBG=0;\r\n"
+           "ScrLckFG=16776960;\r\n"
+           "\r\n"
+           "[OSD Settings]\r\n"
+           ";For extra OSD settings go to OSD.ini\r\n"
+           ";OSD keyboard indicator on\\off\r\n"
+           "KbInd=1;\r\n"
+           ";Color of the OSD keyboard indicator\r\n"
+           "KbIndClr=12616523;\r\n"
+           ";Position of the OSD, 1 = top-left, 2 = top-right, 3 = bottom-left, 4 = bottom-right, "
+           "5 = mid-left, 6 = mid-right\r\n"
+           "KbIndPos=4;";
+}
+
+bool isMinimizedAndHidden(HWND window)
+{
+    return !IsWindowVisible(window) && IsIconic(window);
+}
+
+class Shell : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Start from a driver key without the value, to see the start-up write.
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+            RegDeleteValueW(key, L"Display1_DownScalingEnabled");
+            RegCloseKey(key);
+        }
+    }
+
+    HWND startTool()
+    {
+        EXPECT_TRUE(tool_.start());
+        HWND const window = tool_.waitForMainWindow();
+        EXPECT_NE(nullptr, window);
+        return window;
+    }
+
+    HWND waitForAbout()
+    {
+        return waitForProcessWindow(tool_.id(), L"#32770", L"About", 3000);
+    }
+
+    TempFolder folder_;
+    ToolProcess tool_{folder_};
+};
+
+TEST_F(Shell, FirstStartWritesTheDefaultSettingsAndTheDriverValue)
+{
+    ASSERT_FALSE(fileExists(folder_.file(L"Resolution.ini")));
+    startTool();
+    EXPECT_EQ(expectedDefaultBytes(), readFileBytes(folder_.file(L"Resolution.ini")));
+    DWORD type = 0;
+    EXPECT_EQ(std::string(4, '\0'),
+              readMachineValue(kDriverKey, L"Display1_DownScalingEnabled", &type));
+    EXPECT_EQ(DWORD(REG_BINARY), type);
+}
+
+TEST_F(Shell, TheMainWindowHasItsClassTitleMenuAndFrame)
+{
+    HWND const window = startTool();
+    EXPECT_EQ(std::wstring(L"KOVIX TOOL"), windowClass(window));
+    EXPECT_EQ(std::wstring(L"KOVIX Tool Beta 1.0"), windowText(window));
+    EXPECT_NE(nullptr, GetMenu(window));
+    LONG_PTR const style = GetWindowLongPtrW(window, GWL_STYLE);
+    EXPECT_TRUE(style & WS_CAPTION);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+    EXPECT_TRUE(IsWindowVisible(window));
+}
+
+TEST_F(Shell, BothAcceleratorsOpenTheAboutDialogWithTheRealTitle)
+{
+    HWND const window = startTool();
+    WORD const slashKey = LOBYTE(VkKeyScanW(L'/'));
+    WORD const questionKey = LOBYTE(VkKeyScanW(L'?'));
+
+    ASSERT_TRUE(bringToFront(window));
+    pressKeys({VK_MENU, slashKey});
+    HWND about = waitForAbout();
+    ASSERT_NE(nullptr, about) << "Alt+/ opens About";
+    EXPECT_EQ(std::wstring(L"KOVIX Tool Beta 1.0"), windowText(GetDlgItem(about, 101)));
+    EXPECT_EQ(window, GetWindow(about, GW_OWNER));
+    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\about.bmp"));
+    PostMessageW(about, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindow(about); }));
+
+    ASSERT_TRUE(bringToFront(window));
+    pressKeys({VK_MENU, VK_SHIFT, questionKey});
+    about = waitForAbout();
+    ASSERT_NE(nullptr, about) << "Alt+? opens About";
+    PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindow(about); }));
+}
+
+TEST_F(Shell, TheAboutDialogEndsOnOkEnterEscAndItsCloseBox)
+{
+    HWND const window = startTool();
+    struct Ending {
+        char const* name;
+        void (*end)(HWND about);
+    };
+    Ending const endings[] = {
+        {"OK button", [](HWND about) { PostMessageW(GetDlgItem(about, IDOK), BM_CLICK, 0, 0); }},
+        {"Enter", [](HWND about) { bringToFront(about); pressKeys({VK_RETURN}); }},
+        {"Esc", [](HWND about) { bringToFront(about); pressKeys({VK_ESCAPE}); }},
+        {"close box", [](HWND about) { PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    };
+    for (Ending const& ending : endings) {
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(104, 0), 0);
+        HWND const about = waitForAbout();
+        ASSERT_NE(nullptr, about) << ending.name;
+        ending.end(about);
+        EXPECT_TRUE(waitUntil([&] { return !IsWindow(about); })) << ending.name;
+    }
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(Shell, MinimisingHidesAndShowHideOrADoubleClickBringsItBack)
+{
+    HWND const window = startTool();
+    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\main-window.bmp"));
+
+    PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(waitUntil([&] { return isMinimizedAndHidden(window); })) << "minimise hides";
+    EXPECT_FALSE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(32776, 0), 0); // "Show\Hide"
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(window) && !IsIconic(window); }));
+    EXPECT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }));
+
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(32776, 0), 0);
+    ASSERT_TRUE(waitUntil([&] { return isMinimizedAndHidden(window); })) << "the same again hides";
+
+    PostMessageW(window, WM_APP + 1, 1, WM_LBUTTONDBLCLK); // tray double click
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(window) && !IsIconic(window); }));
+    EXPECT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }));
+
+    PostMessageW(window, WM_APP + 1, 1, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(waitUntil([&] { return isMinimizedAndHidden(window); }));
+
+    PostMessageW(window, WM_APP + 1, 1, WM_MOUSEMOVE); // other mouse messages do nothing
+    Sleep(200);
+    EXPECT_TRUE(isMinimizedAndHidden(window));
+}
+
+TEST_F(Shell, ExitEndsTheProcessWithCodeZero)
+{
+    HWND const window = startTool();
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(105, 0), 0);
+    EXPECT_EQ(0, tool_.waitForExit(3000));
+}
+
+TEST_F(Shell, TheCloseBoxEndsTheProcessLikeExit)
+{
+    HWND const window = startTool();
+    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0, tool_.waitForExit(3000));
+}
+
+TEST_F(Shell, TheGrayedFillerItemDoesNothing)
+{
+    HWND const window = startTool();
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(32772, 0), 0);
+    Sleep(300);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(nullptr, findProcessWindow(tool_.id(), L"#32770"));
+    EXPECT_EQ(-1, tool_.waitForExit(0)) << "still running";
+}
+
+} // namespace

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test, layer by layer:
+#   native   platform-free logic, GoogleTest under ASan + UBSan
+#   fuzz     a bounded libFuzzer run over the settings reader
+#   release  the i686 KOVIX Tool.exe and its checks (imports, resources)
+#   win64    Win32 and end-to-end tests under Wine on the Xorg dummy display
+# Every layer runs even when an earlier one failed; the exit status is
+# non-zero when any failed. The last line sums up all layers.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+logs=$root/build/test-logs
+mkdir -p "$logs"
+
+bash tools/install-deps.sh || { echo "dependency installation failed"; exit 1; }
+
+declare -A status
+passed=0
+failed=0
+
+# Adds the counts of a ctest log ("N% tests passed, F tests failed out of T").
+count_ctest() {
+  local line total bad
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+  [ -n "$line" ] || return 0
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  bad=$(sed -E 's/.*tests passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+}
+
+layer() {
+  local name=$1; shift
+  echo "== $name"
+  local start=$SECONDS
+  "$@" 2>&1 | tee "$logs/$name.log"
+  local rc=${PIPESTATUS[0]}
+  status[$name]=$rc
+  echo "== $name: exit $rc in $((SECONDS - start)) s"
+}
+
+native() {
+  cmake --preset native >/dev/null && cmake --build --preset native &&
+    ctest --preset native
+}
+fuzz() { bash tools/fuzz.sh "${KOVIX_FUZZ_SECONDS:-30}"; }
+release() {
+  cmake --preset release >/dev/null && cmake --build --preset release &&
+    ctest --preset release --no-tests=ignore
+}
+win64() {
+  cmake --preset win64 >/dev/null && cmake --build --preset win64 &&
+    bash tools/rig.sh exec -- ctest --preset win64
+}
+
+layer native native
+count_ctest "$logs/native.log"
+layer fuzz fuzz
+if grep -qE '^fuzz: [0-9]+ passed, [0-9]+ failed' "$logs/fuzz.log"; then
+  passed=$((passed + $(grep -E '^fuzz:' "$logs/fuzz.log" | tail -n1 | sed -E 's/fuzz: ([0-9]+) passed.*/\1/')))
+fi
+layer release release
+count_ctest "$logs/release.log"
+layer win64 win64
+count_ctest "$logs/win64.log"
+
+rc=0
+for name in native fuzz release win64; do
+  if [ "${status[$name]}" -ne 0 ]; then
+    echo "layer $name FAILED (exit ${status[$name]}; log: build/test-logs/$name.log)"
+    rc=1
+    [ "$failed" -eq 0 ] && failed=1
+  fi
+done
+echo "total: $passed passed, $failed failed"
+exit $rc
