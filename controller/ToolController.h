@@ -7,6 +7,7 @@
 #include <stdint.h>
 #include <windows.h>
 
+#include "display/DisplayModeSwitcher.h"
 #include "settings/RegistryStore.h"
 #include "settings/SettingsFile.h"
 
@@ -29,6 +30,21 @@ public:
     void buildWindow();
     // Acts on every control in one pass and rewrites Resolution.ini.
     void apply();
+
+    // Display modes.
+    ResolutionMode detectCurrentMode() const;
+    // A balloon on the main tray icon unless the switch plainly succeeded.
+    void reportSwitchResult(LONG result);
+    // Switches via 800x480 first (unreported), then to `target`, reported.
+    void switchThroughNative(ResolutionMode target);
+    void carryOutSwitch(SwitchPlan plan);
+    // The saved mode is restored at the end of the window build.
+    void restoreStartupMode();
+
+    // Downscaling of the graphics driver, and the restart it may need.
+    void writeDownscalingEnabled(bool enabled);
+    void offerDownscalingSetup();
+    bool restartComputer(UINT flags);
 
     // true: read the lock-key settings from `settingsText` (the whole file as
     // loaded; `content` when null). false: set up the tray icon records.
@@ -71,6 +87,7 @@ public:
     COLORREF scrLckFG = 0;
     uint8_t kbIndPos = 0;
     HFONT uiFont = nullptr;
+    DisplayModeSwitcher displaySwitcher;
     RegistryStore registry;
     SettingsFile settingsFile;
 

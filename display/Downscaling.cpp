@@ -1,0 +1,52 @@
+// The graphics driver's downscaling values and the restart that may be
+// needed before the driver honours them.
+#include "controller/ToolController.h"
+
+void ToolController::writeDownscalingEnabled(bool enabled)
+{
+    BYTE const value[4] = {BYTE(enabled ? 1 : 0), 0, 0, 0};
+    registry.writeBinary(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingEnabledValue, value, 4);
+}
+
+void ToolController::offerDownscalingSetup()
+{
+    // Once the driver has been prepared the questions are never asked again.
+    if (registry.hasValue(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingSupportedValue))
+        return;
+    if (MessageBoxW(mainWindow,
+                    L"To enable downscaling, changes must be applied to the registry!\n"
+                    L"Do you wish to continue?",
+                    L"Warning", MB_YESNO | MB_ICONWARNING) != IDYES)
+        return;
+    DWORD const supported = 1;
+    DWORD const pruningMode = 0;
+    registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingSupportedValue, &supported, 1);
+    registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, kPruningModeValue, &pruningMode, 1);
+    if (MessageBoxW(mainWindow,
+                    L"To properly apply downscaled resolution your must restart the computer!\n"
+                    L"Do you want to restart now?",
+                    L"Question", MB_YESNO | MB_ICONINFORMATION) != IDYES)
+        return;
+    if (!restartComputer(EWX_REBOOT))
+        MessageBoxW(mainWindow, L"Failed to auto-restart. Pleae restart the computer manually!",
+                    L"Error!", MB_OK | MB_ICONERROR);
+}
+
+bool ToolController::restartComputer(UINT flags)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return false;
+    TOKEN_PRIVILEGES privileges = {};
+    LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    // The call reports success even when the privilege is not held; only
+    // the last error tells (ERROR_NOT_ALL_ASSIGNED).
+    DWORD const error = GetLastError();
+    CloseHandle(token);
+    if (error != ERROR_SUCCESS)
+        return false;
+    return ExitWindowsEx(flags, 0) != FALSE;
+}
