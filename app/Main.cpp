@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "app/MainWindow.h"
+#include "app/SingleInstance.h"
 #include "app/resource.h"
 
 // Constructed before wWinMain with no window (it loads nothing); filled while
@@ -13,6 +14,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
     LoadStringW(instance, IDS_APP_TITLE, windowTitle, ARRAYSIZE(windowTitle));
     LoadStringW(instance, IDS_CLASS_NAME, windowClassName, ARRAYSIZE(windowClassName));
+    if (!claimSingleInstance(windowClassName))
+        return 0;
     registerMainClass(instance);
     if (!createMainWindow(instance))
         return 0;

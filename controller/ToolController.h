@@ -41,6 +41,10 @@ public:
     // The saved mode is restored at the end of the window build.
     void restoreStartupMode();
 
+    // Reads the three locks, redraws the icons whose lock changed and feeds
+    // the on-screen display.
+    void pollLockKeys();
+
     // Downscaling of the graphics driver, and the restart it may need.
     void writeDownscalingEnabled(bool enabled);
     void offerDownscalingSetup();
