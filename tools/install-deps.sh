@@ -10,9 +10,12 @@ PACKAGES=(
   xdotool trayer imagemagick python3
 )
 
+# One query for all packages: this runs before every test rig start.
+mapfile -t installed < <(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${PACKAGES[@]}" 2>/dev/null |
+  awk '$1 == "ii" { sub(/:.*/, "", $2); print $2 }')
 missing=()
 for p in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  [[ " ${installed[*]} " == *" $p "* ]] || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
