@@ -170,8 +170,9 @@ void copyWholeLines(wchar_t const* text, wchar_t* dest, size_t capacity)
     while (text[length] != 0 && length < capacity)
         ++length;
     if (length >= capacity) {
-        // Too long: cut after the last line end that fits.
-        length = capacity - 1;
+        // Too long: cut at the last line end within text[0..capacity), which is
+        // then dropped, so a line end at capacity - 1 still keeps its line.
+        length = capacity;
         while (length > 0 && text[length - 1] != L'\n')
             --length;
         if (length > 0)
