@@ -120,6 +120,12 @@ bool createMainWindow(HINSTANCE instance)
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // A restarted shell comes back with an empty notification area.
+    UINT const taskbarCreated = taskbarCreatedMessage();
+    if (taskbarCreated != 0 && message == taskbarCreated) {
+        theController.restoreTrayIcons();
+        return 0;
+    }
     switch (message) {
     case WM_CREATE:
         onCreate(window);
@@ -139,6 +145,12 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TRAYNOTIFY:
         onTrayNotify(window, lParam);
         return 0;
+    case WM_TIMER:
+        if (wParam == kTrayRetryTimerId) {
+            theController.retryTrayIcons();
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }

@@ -5,9 +5,7 @@
 #include <windows.h>
 
 #include "controller/ToolController.h"
-
-// Callback message of the main tray icon; lParam carries the mouse message.
-UINT const WM_TRAYNOTIFY = WM_APP + 1;
+#include "tray/TrayMessages.h"
 
 extern ToolController theController;
 extern HINSTANCE appInstance;

@@ -4,6 +4,8 @@
 #include "app/resource.h"
 #include "controller/ToolController.h"
 #include "controller/UiMetrics.h"
+#include "display/ResolutionModes.h"
+#include "tray/GlyphIcon.h"
 
 namespace {
 
@@ -32,6 +34,8 @@ void check(HWND control)
 void ToolController::buildWindow()
 {
     HWND const main = mainWindow;
+
+    setUpIndicators(false);
 
     scalingCheck = createControl(instance, L"button", L"Enable scaling", kCheckBoxStyle, main, 2, 3, 155, 19);
     if (scaling)
@@ -70,20 +74,27 @@ void ToolController::buildWindow()
         if (mode == row.mode) {
             check(radio);
             CheckMenuItem(menu, row.command, MF_BYCOMMAND | MF_CHECKED);
+            trayIcons[0].modify(L"", modeDisplayValues(row.mode).tip, getWindowIcon(main));
         }
     }
 
     HWND const lockGroup = createControl(instance, L"button", L"Keyboard indicator", kGroupBoxStyle, main, 160, 43, 155, 80);
     lockPanel = createControl(instance, L"static", L"", kPlainStyle, lockGroup, 2, 17, 151, 61);
     numLockCheck = createControl(instance, L"button", L"Num lock", kCheckBoxStyle, lockPanel, 2, 0, 147, 19);
-    if (numLock)
+    if (numLock) {
         check(numLockCheck);
+        addLockIcon(LockKey::Num, false);
+    }
     capsLockCheck = createControl(instance, L"button", L"Caps lock", kCheckBoxStyle, lockPanel, 2, 20, 147, 19);
-    if (capsLock)
+    if (capsLock) {
         check(capsLockCheck);
+        addLockIcon(LockKey::Caps, false);
+    }
     scrollLockCheck = createControl(instance, L"button", L"Scroll lock", kCheckBoxStyle, lockPanel, 2, 40, 147, 19);
-    if (scrlLock)
+    if (scrlLock) {
         check(scrollLockCheck);
+        addLockIcon(LockKey::Scroll, false);
+    }
 
     SetTimer(main, kLockTimerId, 250, nullptr);
 

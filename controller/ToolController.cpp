@@ -2,6 +2,15 @@
 
 #include "controller/UiMetrics.h"
 #include "settings/SettingsTemplates.h"
+#include "tray/GlyphIcon.h"
+#include "tray/TrayMessages.h"
+
+namespace {
+
+// The lock icons go into the notification area in this order.
+LockKey const kLockAddOrder[] = {LockKey::Num, LockKey::Caps, LockKey::Scroll};
+
+} // namespace
 
 ToolController::ToolController(HWND window)
 {
@@ -16,8 +25,11 @@ ToolController::ToolController(HWND window)
 
 ToolController::~ToolController()
 {
-    // The font, the controls and the tray icons may belong to a copy: the
-    // controller releases nothing of its own here.
+    // The font and the controls may belong to a copy: they are not released.
+    // The icons leave the notification area lock icons first, the main icon
+    // last; records that are copies send nothing (TrayIcon).
+    for (size_t i = ARRAYSIZE(trayIcons); i-- > 0;)
+        trayIcons[i].destroy();
 }
 
 void ToolController::loadSettings()
@@ -49,8 +61,10 @@ void ToolController::loadSettings()
 
 void ToolController::setUpIndicators(bool loadLockSettings, wchar_t const* settingsText)
 {
-    if (!loadLockSettings)
+    if (!loadLockSettings) {
+        setUpTrayIcons();
         return;
+    }
     wchar_t const* text = settingsText != nullptr ? settingsText : content;
     // Missing lock flags are off although the default contents turn them on.
     numLock = readFlagSetting(text, L"NumLock", false);
@@ -68,4 +82,73 @@ void ToolController::stopTimer()
 {
     if (loaded)
         KillTimer(mainWindow, kLockTimerId);
+}
+
+void ToolController::setUpTrayIcons()
+{
+    TrayIcon& main = trayIcons[0];
+    main.init(mainWindow, instance, WM_TRAYNOTIFY, 1);
+    // Callback message 0: mouse events on the lock icons reach no handler.
+    for (UINT number = 2; number <= 4; ++number)
+        trayIcons[number - 1].init(mainWindow, instance, 0, number);
+
+    main.add(L"", title, getWindowIcon(mainWindow));
+    // A shell that is not up yet (early in a session) refuses the icon.
+    if (!main.added)
+        SetTimer(mainWindow, kTrayRetryTimerId, kTrayRetryIntervalMs, nullptr);
+
+    // From here on the lock records hold the colours.
+    trayIcons[1].bgColor = numLckBG;
+    trayIcons[1].fgColor = numLckFG;
+    trayIcons[2].bgColor = cpsLckBG;
+    trayIcons[2].fgColor = cpsLckFG;
+    trayIcons[3].bgColor = scrLckBG;
+    trayIcons[3].fgColor = scrLckFG;
+}
+
+bool ToolController::lockIconEnabled(LockKey lock) const
+{
+    switch (lock) {
+    case LockKey::Num:
+        return numLock;
+    case LockKey::Caps:
+        return capsLock;
+    case LockKey::Scroll:
+        return scrlLock;
+    }
+    return false;
+}
+
+BOOL ToolController::addLockIcon(LockKey lock, bool on)
+{
+    return trayIcons[lockTrayIndex(lock)].add(lockGlyph(lock, on), lockTip(lock, on), nullptr);
+}
+
+void ToolController::restoreTrayIcons()
+{
+    TrayIcon& main = trayIcons[0];
+    if (main.added)
+        main.restore(L"", main.iconData.szTip, getWindowIcon(mainWindow));
+    for (LockKey const lock : kLockAddOrder) {
+        TrayIcon& icon = trayIcons[lockTrayIndex(lock)];
+        if (icon.added)
+            icon.restore(lockGlyph(lock, icon.lockOn), lockTip(lock, icon.lockOn), nullptr);
+    }
+}
+
+void ToolController::retryTrayIcons()
+{
+    TrayIcon& main = trayIcons[0];
+    // The tip is the one last asked for: the title, or the mode once set.
+    if (!main.added)
+        main.add(L"", main.iconData.szTip, getWindowIcon(mainWindow));
+    if (!main.added)
+        return; // again at the next tick
+    KillTimer(mainWindow, kTrayRetryTimerId);
+    // The lock icons were refused along with it; they show the state the
+    // poll has kept following meanwhile.
+    for (LockKey const lock : kLockAddOrder) {
+        if (lockIconEnabled(lock))
+            addLockIcon(lock, trayIcons[lockTrayIndex(lock)].lockOn);
+    }
 }

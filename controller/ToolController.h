@@ -10,6 +10,8 @@
 #include "display/DisplayModeSwitcher.h"
 #include "settings/RegistryStore.h"
 #include "settings/SettingsFile.h"
+#include "tray/GlyphLayout.h"
+#include "tray/TrayIcon.h"
 
 UINT_PTR const kLockTimerId = 1;
 
@@ -54,6 +56,15 @@ public:
     // loaded; `content` when null). false: set up the tray icon records.
     void setUpIndicators(bool loadLockSettings, wchar_t const* settingsText = nullptr);
 
+    // Adds the lock's tray icon with the glyph and tip of the given state.
+    BOOL addLockIcon(LockKey lock, bool on);
+    // The shell's notification area was rebuilt: every icon the records hold
+    // as added goes back in, as it was.
+    void restoreTrayIcons();
+    // Timer kTrayRetryTimerId: the shell refused the main icon at start-up;
+    // adds it (and the enabled lock icons) once the shell takes it.
+    void retryTrayIcons();
+
     HWND resolutionPanel = nullptr;
     HWND lockPanel = nullptr;
     HWND scalingCheck = nullptr;
@@ -94,7 +105,11 @@ public:
     DisplayModeSwitcher displaySwitcher;
     RegistryStore registry;
     SettingsFile settingsFile;
+    // The main icon, then Num Lock, Caps Lock, Scroll Lock.
+    TrayIcon trayIcons[4];
 
 private:
     void loadSettings();
+    void setUpTrayIcons();
+    bool lockIconEnabled(LockKey lock) const;
 };

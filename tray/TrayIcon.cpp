@@ -1,0 +1,184 @@
+#include "tray/TrayIcon.h"
+
+#include <stddef.h>
+
+#include "settings/SettingsText.h"
+#include "tray/GlyphIcon.h"
+#include "tray/TrayMessages.h"
+
+namespace {
+
+UINT const kIconTipFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+
+// Lets the shell's notice through to an elevated process (Vista and later
+// filter broadcasts from less privileged senders). Looked up at run time:
+// Windows XP has no such filter.
+void admitFromShell(UINT message)
+{
+    typedef BOOL(WINAPI * FilterFunction)(UINT, DWORD);
+    HMODULE const user32 = GetModuleHandleW(L"user32.dll");
+    if (user32 == nullptr)
+        return;
+    FARPROC const address = GetProcAddress(user32, "ChangeWindowMessageFilter");
+    if (address == nullptr)
+        return;
+    FilterFunction const filter =
+        reinterpret_cast<FilterFunction>(reinterpret_cast<void (*)()>(address));
+    filter(message, 1); // MSGFLT_ADD
+}
+
+UINT registerTaskbarCreated()
+{
+    UINT const message = RegisterWindowMessageW(L"TaskbarCreated");
+    if (message != 0)
+        admitFromShell(message);
+    return message;
+}
+
+} // namespace
+
+UINT taskbarCreatedMessage()
+{
+    static UINT const message = registerTaskbarCreated();
+    return message;
+}
+
+TrayIcon::TrayIcon()
+{
+    ZeroMemory(&iconData, sizeof(iconData));
+}
+
+TrayIcon::~TrayIcon()
+{
+    destroy();
+}
+
+TrayIcon::TrayIcon(TrayIcon const& other)
+    : bgColor(other.bgColor), fgColor(other.fgColor), lockOn(other.lockOn), added(other.added),
+      owner(other.owner), instance(other.instance), id(other.id), glyphFont(other.glyphFont),
+      iconData(other.iconData), live(false)
+{
+}
+
+TrayIcon& TrayIcon::operator=(TrayIcon const& other)
+{
+    if (this == &other)
+        return *this;
+    bgColor = other.bgColor;
+    fgColor = other.fgColor;
+    lockOn = other.lockOn;
+    added = other.added;
+    owner = other.owner;
+    instance = other.instance;
+    id = other.id;
+    glyphFont = other.glyphFont;
+    iconData = other.iconData;
+    live = false; // now a copy of the other record's icon
+    return *this;
+}
+
+void TrayIcon::init(HWND ownerWindow, HINSTANCE instanceHandle, UINT callbackMessage, UINT number)
+{
+    instance = instanceHandle;
+    // Unsigned, so any module address gives identifiers one apart (the
+    // shell only compares them).
+    id = UINT(reinterpret_cast<UINT_PTR>(instanceHandle)) + number;
+    owner = ownerWindow;
+    lockOn = false;
+    added = false;
+
+    iconData.cbSize = sizeof(iconData);
+    iconData.hWnd = ownerWindow;
+    iconData.uCallbackMessage = callbackMessage;
+    iconData.uID = id;
+
+    LOGFONTW font = {};
+    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0);
+    glyphFont = CreateFontIndirectW(&font);
+    live = true;
+}
+
+HICON TrayIcon::prepare(wchar_t const* glyph, wchar_t const* tip, HICON icon)
+{
+    HICON const used = icon != nullptr ? icon : makeGlyphIcon(glyph, fgColor, bgColor, glyphFont);
+    iconData.hIcon = used;
+    iconData.uFlags = kIconTipFlags;
+    copyText(iconData.szTip, ARRAYSIZE(iconData.szTip), tip);
+    return used;
+}
+
+BOOL TrayIcon::add(wchar_t const* glyph, wchar_t const* tip, HICON icon)
+{
+    if (added) {
+        // Icons given to the record are consumed whatever happens.
+        if (icon != nullptr)
+            DestroyIcon(icon);
+        return TRUE;
+    }
+    HICON const used = prepare(glyph, tip, icon);
+    BOOL const result = Shell_NotifyIconW(NIM_ADD, &iconData);
+    if (result)
+        added = true;
+    // The shell keeps its own copy of the image.
+    DestroyIcon(used);
+    iconData.hIcon = nullptr;
+    return result;
+}
+
+BOOL TrayIcon::modify(wchar_t const* glyph, wchar_t const* tip, HICON icon)
+{
+    HICON const used = prepare(glyph, tip, icon);
+    BOOL const result = Shell_NotifyIconW(NIM_MODIFY, &iconData);
+    DestroyIcon(used);
+    iconData.hIcon = nullptr;
+    return result;
+}
+
+BOOL TrayIcon::remove()
+{
+    if (!added)
+        return FALSE;
+    BOOL const result = Shell_NotifyIconW(NIM_DELETE, &iconData);
+    if (result)
+        added = false;
+    return result;
+}
+
+BOOL TrayIcon::showBalloon(wchar_t const* text, wchar_t const* title, UINT timeoutMs,
+                           DWORD infoFlags)
+{
+    iconData.uFlags = NIF_INFO;
+    iconData.dwInfoFlags = infoFlags;
+    iconData.uTimeout = timeoutMs;
+    copyText(iconData.szInfo, ARRAYSIZE(iconData.szInfo), text);
+    copyText(iconData.szInfoTitle, ARRAYSIZE(iconData.szInfoTitle), title);
+    return Shell_NotifyIconW(NIM_MODIFY, &iconData);
+}
+
+BOOL TrayIcon::restore(wchar_t const* glyph, wchar_t const* tip, HICON icon)
+{
+    if (!added) {
+        if (icon != nullptr)
+            DestroyIcon(icon);
+        return FALSE;
+    }
+    HICON const used = prepare(glyph, tip, icon);
+    // A shell that announced a new notification area but still holds the
+    // icon refuses the add; the modify then refreshes it instead.
+    BOOL result = Shell_NotifyIconW(NIM_ADD, &iconData);
+    if (!result)
+        result = Shell_NotifyIconW(NIM_MODIFY, &iconData);
+    added = result != FALSE;
+    DestroyIcon(used);
+    iconData.hIcon = nullptr;
+    return result;
+}
+
+void TrayIcon::destroy()
+{
+    if (!live)
+        return;
+    live = false;
+    if (Shell_NotifyIconW(NIM_DELETE, &iconData))
+        ZeroMemory(&iconData, sizeof(iconData));
+}

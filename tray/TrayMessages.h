@@ -1,0 +1,18 @@
+// Messages and timers of the notification-area icons, shared by the main
+// window procedure and the controller.
+#pragma once
+
+#include <windows.h>
+
+// Callback message of the main tray icon; lParam carries the mouse message.
+UINT const WM_TRAYNOTIFY = WM_APP + 1;
+
+// While the shell is not ready to take the main icon, the main window retries
+// on this timer (timer 1 is the lock poll).
+UINT_PTR const kTrayRetryTimerId = 2;
+UINT const kTrayRetryIntervalMs = 2000;
+
+// The message the shell broadcasts to top-level windows when its
+// notification area has been (re)created and holds no icon. Registered on
+// the first call; 0 if registration failed.
+UINT taskbarCreatedMessage();
