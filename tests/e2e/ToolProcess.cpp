@@ -59,8 +59,10 @@ HWND ToolProcess::waitForMainWindow(DWORD timeoutMs)
 {
     waitUntil([&] {
         HWND const window = findProcessWindow(id(), L"KOVIX TOOL");
-        // Built once the controls exist: the window then has children.
-        if (window != nullptr && GetWindow(window, GW_CHILD) != nullptr)
+        // Built once the controls exist and it has been shown (or minimised
+        // into the tray, which hides it).
+        if (window != nullptr && GetWindow(window, GW_CHILD) != nullptr &&
+            (IsWindowVisible(window) || IsIconic(window)))
             main_ = window;
         return main_ != nullptr;
     }, timeoutMs);
