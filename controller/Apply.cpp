@@ -1,7 +1,170 @@
 // Apply: acts on every control of the settings window in one pass and saves
-// the choices.
+// the choices. It is the only place where the user's choices are saved.
+#include <stdlib.h>
+
+#include "app/MainWindow.h"
 #include "controller/ToolController.h"
+#include "osd/OsdIndicator.h"
+#include "settings/SettingsTemplates.h"
+#include "tray/GlyphIcon.h"
+#include "tray/GlyphLayout.h"
+
+namespace {
+
+// The scaling flag as it stood after the previous Apply; taken from the
+// loaded setting at the first Apply of the process.
+bool lastAppliedScaling = false;
+bool lastAppliedScalingSet = false;
+
+// Apply's message boxes run modal loops in which a second Apply (a click,
+// a tray mode command) could start; one at a time is enough.
+bool applying = false;
+
+bool isChecked(HWND control)
+{
+    return SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// The executable's full path in double quotes, so that a path with spaces
+// ("...\KOVIX Tool.exe") cannot be taken for a shorter program. Null when the
+// whole path cannot be had; the caller then writes nothing rather than a
+// broken path. The caller frees the result.
+wchar_t* quotedExecutablePath()
+{
+    for (DWORD capacity = MAX_PATH; capacity <= 32768; capacity *= 2) {
+        wchar_t* quoted = static_cast<wchar_t*>(malloc((capacity + 3) * sizeof(wchar_t)));
+        if (quoted == nullptr)
+            return nullptr;
+        DWORD const length = GetModuleFileNameW(nullptr, quoted + 1, capacity);
+        if (length > 0 && length < capacity) {
+            quoted[0] = L'"';
+            quoted[length + 1] = L'"';
+            quoted[length + 2] = 0;
+            return quoted;
+        }
+        free(quoted);
+        if (length == 0)
+            return nullptr;
+    }
+    return nullptr;
+}
+
+struct LockRow {
+    int record;
+    HWND ToolController::*check;
+    bool ToolController::*flag;
+    LockKey key;
+};
+
+LockRow const kLockRows[] = {
+    {1, &ToolController::numLockCheck, &ToolController::numLock, LockKey::Num},
+    {2, &ToolController::capsLockCheck, &ToolController::capsLock, LockKey::Caps},
+    {3, &ToolController::scrollLockCheck, &ToolController::scrlLock, LockKey::Scroll},
+};
+
+} // namespace
 
 void ToolController::apply()
 {
+    if (applying)
+        return;
+    applying = true;
+
+    // 0. The first Apply compares against the scaling loaded at start-up.
+    if (!lastAppliedScalingSet) {
+        lastAppliedScaling = scaling;
+        lastAppliedScalingSet = true;
+    }
+
+    // 1-2. Tray icons out, the main icon back with the window title.
+    for (TrayIcon& icon : trayIcons)
+        icon.remove();
+    trayIcons[0].add(L"", title, getWindowIcon(mainWindow));
+
+    // 3-4. Menu check mark and the main icon's tip for the chosen mode.
+    HMENU const menu = GetMenu(mainWindow);
+    uncheckModeItems(menu);
+    ModeDisplayValues const shown = modeDisplayValues(mode);
+    CheckMenuItem(menu, shown.menuCommand, MF_BYCOMMAND | MF_CHECKED);
+    trayIcons[0].modify(L"", shown.tip, getWindowIcon(mainWindow));
+
+    // 5. Start with Windows.
+    if (isChecked(startupCheck)) {
+        runAtStartup = true;
+        if (wchar_t* path = quotedExecutablePath()) {
+            registry.writeString(HKEY_LOCAL_MACHINE, kRunKeyPath, kRunValueName, path);
+            free(path);
+        }
+    } else {
+        runAtStartup = false;
+        registry.deleteValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kRunValueName);
+    }
+
+    // 6-7. Downscaling; the set-up may ask questions and start a reboot,
+    // which does not end Apply.
+    scaling = isChecked(scalingCheck);
+    writeDownscalingEnabled(scaling);
+    if (scaling)
+        offerDownscalingSetup();
+
+    // 8-9. The display.
+    carryOutSwitch(planApplySwitch(detectCurrentMode(), mode, scaling, lastAppliedScaling));
+    lastAppliedScaling = scaling;
+
+    // 10. Takes effect at the next start.
+    minimized = isChecked(minimizedCheck);
+
+    // 11. The on-screen display; the object itself is never freed.
+    OsdIndicator& osd = OsdIndicator::get(instance, mainWindow, kbIndClr, kbIndPos);
+    HWND const osdWindow = osd.getWindow();
+    if (isChecked(osdCheck)) {
+        if (osdWindow == nullptr)
+            osd.createWindow();
+        kbInd = true;
+    } else {
+        if (osdWindow != nullptr)
+            DestroyWindow(osdWindow);
+        kbInd = false;
+    }
+
+    // 12. Lock icons back in their off state; the poll corrects them at once.
+    for (LockRow const& row : kLockRows) {
+        TrayIcon& icon = trayIcons[row.record];
+        if (isChecked(this->*row.check)) {
+            this->*row.flag = true;
+            addLockIcon(row.key, false);
+            icon.lockOn = false;
+        } else {
+            this->*row.flag = false;
+        }
+    }
+
+    // 13.
+    pollLockKeys();
+
+    // 14-15. Save: the file holds exactly the template text.
+    int32_t const values[kResolutionTemplateArgs] = {
+        shown.width,
+        shown.height,
+        scaling ? 1 : 0,
+        minimized ? 1 : 0,
+        numLock ? 1 : 0,
+        int32_t(trayIcons[1].bgColor),
+        int32_t(trayIcons[1].fgColor),
+        capsLock ? 1 : 0,
+        int32_t(trayIcons[2].bgColor),
+        int32_t(trayIcons[2].fgColor),
+        scrlLock ? 1 : 0,
+        int32_t(trayIcons[3].bgColor),
+        int32_t(trayIcons[3].fgColor),
+        kbInd ? 1 : 0,
+        int32_t(kbIndClr),
+        int32_t(kbIndPos),
+    };
+    wchar_t text[kSettingsTextCapacity];
+    formatResolutionSettings(values, text, kSettingsTextCapacity);
+    settingsFile.writeText(settingsPath, text);
+    copyText(content, kSettingsTextCapacity, text);
+
+    applying = false;
 }

@@ -4,6 +4,8 @@
 #include "app/resource.h"
 #include "controller/ToolController.h"
 #include "controller/UiMetrics.h"
+#include "osd/OsdIndicator.h"
+#include "tray/LockMonitor.h"
 #include "display/ResolutionModes.h"
 #include "tray/GlyphIcon.h"
 
@@ -34,6 +36,9 @@ void check(HWND control)
 void ToolController::buildWindow()
 {
     HWND const main = mainWindow;
+
+    if (kbInd)
+        OsdIndicator::get(instance, main, kbIndClr, kbIndPos).createWindow();
 
     setUpIndicators(false);
 
@@ -96,7 +101,9 @@ void ToolController::buildWindow()
         addLockIcon(LockKey::Scroll, false);
     }
 
-    SetTimer(main, kLockTimerId, 250, nullptr);
+    // Icons that were just added in their off state show the locks that are on.
+    pollLockKeys();
+    SetTimer(main, kLockTimerId, 250, lockTimerProc);
 
     applyButton = createControl(instance, L"button", L"Apply", kPlainStyle, main, 111, 127, 100, 26);
     wchar_t buildLabel[kBuildLabelCapacity] = {};
@@ -113,6 +120,8 @@ void ToolController::buildWindow()
     int const frameHeight = (windowRect.bottom - windowRect.top) - clientRect.bottom;
     SetWindowPos(main, nullptr, 0, 0, scaleToDpi(324), scaleToDpi(156) + frameHeight,
                  SWP_NOMOVE | SWP_NOZORDER);
+
+    restoreStartupMode();
 
     ShowWindow(main, SW_SHOWNORMAL);
     UpdateWindow(main);
