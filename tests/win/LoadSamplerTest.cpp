@@ -1,0 +1,282 @@
+// The load sampler against the running system: processor count, CPU load
+// from the kernel's idle times, and the memory status. Under Wine the Linux
+// root is drive Z:, so /proc serves as the outside reference.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+#include "osd/LoadSampler.h"
+#include "tests/win/WinTestSupport.h"
+
+static_assert(!std::is_copy_constructible<LoadSampler>::value, "the sampler owns its arrays");
+static_assert(!std::is_copy_assignable<LoadSampler>::value, "the sampler owns its arrays");
+
+namespace {
+
+int const kSettleMs = 300;
+
+// One line of /proc/stat ("cpu" for the whole machine, "cpuN" for one
+// processor): all jiffies and the idle ones.
+struct CpuJiffies {
+    bool ok = false;
+    unsigned long long total = 0;
+    unsigned long long idle = 0;
+};
+
+CpuJiffies readProcStat(std::string const& wanted)
+{
+    CpuJiffies jiffies;
+    std::istringstream in(readFileBytes(L"Z:\\proc\\stat"));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string label;
+        fields >> label;
+        if (label != wanted)
+            continue;
+        // user nice system idle iowait irq softirq steal (guest time is
+        // already counted in user and nice)
+        unsigned long long values[8] = {};
+        for (unsigned long long& value : values) {
+            if (!(fields >> value))
+                return jiffies;
+        }
+        for (unsigned long long value : values)
+            jiffies.total += value;
+        jiffies.idle = values[3];
+        jiffies.ok = true;
+        break;
+    }
+    return jiffies;
+}
+
+double busyPercent(CpuJiffies const& before, CpuJiffies const& after)
+{
+    if (!before.ok || !after.ok || after.total <= before.total)
+        return -1;
+    return 100.0 * (1.0 - double(after.idle - before.idle) / double(after.total - before.total));
+}
+
+std::string statLabel(uint32_t slot, uint32_t count)
+{
+    return slot == count ? "cpu" : "cpu" + std::to_string(slot);
+}
+
+uint8_t samplerIndex(uint32_t slot, uint32_t count)
+{
+    return slot == count ? LoadSampler::kWholeMachine : uint8_t(slot);
+}
+
+// Samples every slot (the whole machine and each processor) over one second
+// next to /proc/stat and expects the figures within 10 points of each other.
+void compareOverOneSecond(LoadSampler& sampler, char const* what)
+{
+    uint32_t const count = sampler.processorCount;
+    std::vector<CpuJiffies> before(count + 1);
+    for (uint32_t slot = 0; slot <= count; ++slot) {
+        before[slot] = readProcStat(statLabel(slot, count));
+        sampler.cpuLoad(samplerIndex(slot, count)); // the start of the interval
+    }
+    Sleep(1000);
+    for (uint32_t slot = 0; slot <= count; ++slot) {
+        int const load = sampler.cpuLoad(samplerIndex(slot, count));
+        double const reference = busyPercent(before[slot], readProcStat(statLabel(slot, count)));
+        std::printf("%s, %s: sampler %d%%, /proc/stat %.1f%%\n", what,
+                    statLabel(slot, count).c_str(), load, reference);
+        ASSERT_GE(reference, 0) << statLabel(slot, count) << " of /proc/stat cannot be read";
+        EXPECT_NEAR(reference, load, 10.0) << what << ", " << statLabel(slot, count);
+    }
+}
+
+// A value of /proc/meminfo in bytes, 0 when absent.
+unsigned long long meminfoBytes(std::string const& meminfo, char const* key)
+{
+    std::string const wanted = std::string(key) + ":";
+    std::istringstream in(meminfo);
+    std::string name;
+    unsigned long long kib = 0;
+    std::string unit;
+    while (in >> name >> kib) {
+        std::getline(in, unit);
+        if (name == wanted)
+            return kib * 1024;
+    }
+    return 0;
+}
+
+// Keeps one processor busy until destroyed.
+class BusyCore {
+public:
+    BusyCore()
+        : thread_([this] {
+              volatile unsigned long long spins = 0;
+              while (!stop_.load(std::memory_order_relaxed))
+                  spins = spins + 1;
+          })
+    {
+    }
+    ~BusyCore()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    BusyCore(BusyCore const&) = delete;
+    BusyCore& operator=(BusyCore const&) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+TEST(LoadSamplerSystem, ProcessorCountAndVersionClass)
+{
+    SYSTEM_INFO info = {};
+    GetSystemInfo(&info);
+    uint32_t const count = getProcessorCount();
+    EXPECT_GT(count, 0u);
+    EXPECT_EQ(info.dwNumberOfProcessors, count);
+    EXPECT_EQ(count, getProcessorCount()) << "the count is kept";
+    EXPECT_EQ(2, getOsVersionClass()) << "an NT system of version 5 or later";
+
+    LoadSampler sampler;
+    sampler.init();
+    EXPECT_TRUE(sampler.available);
+    EXPECT_EQ(2, sampler.osClass);
+    EXPECT_EQ(count, sampler.processorCount);
+    ASSERT_NE(nullptr, sampler.prevIdle);
+    for (uint32_t slot = 0; slot <= count; ++slot)
+        EXPECT_EQ(0u, sampler.prevIdle[slot]) << "slot " << slot << " starts without a sample";
+}
+
+TEST(LoadSamplerCpu, TheFirstSampleOfEachSlotPrimesIt)
+{
+    LoadSampler sampler;
+    sampler.init();
+    ASSERT_TRUE(sampler.available);
+    uint32_t const count = sampler.processorCount;
+
+    EXPECT_EQ(-1, sampler.cpuLoad(LoadSampler::kWholeMachine));
+    EXPECT_EQ(-1, sampler.cpuLoad(0)) << "the whole machine's sample does not prime processor 0";
+    Sleep(kSettleMs);
+    int const machine = sampler.cpuLoad(LoadSampler::kWholeMachine);
+    int const first = sampler.cpuLoad(0);
+    EXPECT_GE(machine, 0);
+    EXPECT_LE(machine, 100);
+    EXPECT_GE(first, 0);
+    EXPECT_LE(first, 100);
+    std::printf("whole machine %d%%, processor 0 %d%% over %d ms\n", machine, first, kSettleMs);
+
+    if (count > 1) {
+        EXPECT_EQ(-1, sampler.cpuLoad(1)) << "processor 1 has a slot of its own";
+    }
+
+    // An index past the last processor fails before any query: the
+    // per-processor buffer keeps what was written into it.
+    std::memset(sampler.processorInfo, 0x5A, count * sizeof(ProcessorPerformanceInformation));
+    EXPECT_EQ(-1, sampler.cpuLoad(uint8_t(count)));
+    EXPECT_EQ(0x5A5A5A5A5A5A5A5Aull, uint64_t(sampler.processorInfo[0].idleTime.QuadPart));
+
+    sampler.init();
+    EXPECT_EQ(-1, sampler.cpuLoad(LoadSampler::kWholeMachine)) << "init starts over";
+}
+
+TEST(LoadSamplerCpu, FiguresMatchProcStatOverOneSecond)
+{
+    ASSERT_TRUE(readProcStat("cpu").ok) << "Z:\\proc\\stat cannot be read";
+    LoadSampler sampler;
+    sampler.init();
+    ASSERT_GT(sampler.processorCount, 0u);
+
+    compareOverOneSecond(sampler, "as it is");
+    {
+        BusyCore busy;
+        Sleep(kSettleMs);
+        compareOverOneSecond(sampler, "one core busy");
+        sampler.cpuLoad(LoadSampler::kWholeMachine);
+        Sleep(500);
+        EXPECT_GE(sampler.cpuLoad(LoadSampler::kWholeMachine),
+                  int(100 / sampler.processorCount) - 10)
+            << "the busy core shows";
+    }
+}
+
+TEST(LoadSamplerMemory, FillsTheRecordAsTheSystemReportsIt)
+{
+    LoadSampler sampler;
+    sampler.init();
+    MEMORYSTATUSEX status = {};
+    status.dwLength = sizeof(status);
+    ASSERT_TRUE(sampler.memoryStatus(status));
+    EXPECT_EQ(sizeof(status), status.dwLength);
+    EXPECT_GT(status.ullTotalPhys, 0u);
+    EXPECT_LE(status.ullAvailPhys, status.ullTotalPhys);
+    EXPECT_LE(status.dwMemoryLoad, 100u);
+
+    MEMORYSTATUSEX direct = {};
+    direct.dwLength = sizeof(direct);
+    ASSERT_TRUE(GlobalMemoryStatusEx(&direct));
+    EXPECT_EQ(direct.ullTotalPhys, status.ullTotalPhys);
+    EXPECT_NEAR(double(direct.ullAvailPhys), double(status.ullAvailPhys),
+                0.02 * double(direct.ullTotalPhys));
+
+    std::string const meminfo = readFileBytes(L"Z:\\proc\\meminfo");
+    unsigned long long const total = meminfoBytes(meminfo, "MemTotal");
+    unsigned long long const available = meminfoBytes(meminfo, "MemAvailable");
+    ASSERT_GT(total, 0u) << "Z:\\proc\\meminfo cannot be read";
+    ASSERT_GT(available, 0u);
+    std::printf("total %llu MiB (meminfo %llu), available %llu MiB (meminfo %llu), load %lu%%\n",
+                status.ullTotalPhys >> 20, total >> 20, status.ullAvailPhys >> 20,
+                available >> 20, status.dwMemoryLoad);
+    EXPECT_NEAR(double(total), double(status.ullTotalPhys), 0.01 * double(total));
+    EXPECT_NEAR(double(available), double(status.ullAvailPhys), 0.03 * double(total));
+    double const usedPercent = 100.0 * double(total - available) / double(total);
+    EXPECT_NEAR(usedPercent, double(status.dwMemoryLoad), 3.0);
+}
+
+TEST(LoadSamplerMemory, TheLegacyStatusConvertsToTheExtendedRecord)
+{
+    MEMORYSTATUS legacy = {};
+    legacy.dwLength = sizeof(legacy);
+    legacy.dwMemoryLoad = 99; // computed anew, never copied
+    legacy.dwTotalPhys = 512u << 20;
+    legacy.dwAvailPhys = 128u << 20;
+    legacy.dwTotalPageFile = 0xFFFF0000u;
+    legacy.dwAvailPageFile = 3;
+    legacy.dwTotalVirtual = 0x7FFE0000u;
+    legacy.dwAvailVirtual = 5;
+
+    MEMORYSTATUSEX status;
+    std::memset(&status, 0xCC, sizeof(status));
+    status.dwLength = 1234;
+    copyLegacyMemoryStatus(legacy, status);
+    EXPECT_EQ(1234u, status.dwLength) << "left as the caller set it";
+    EXPECT_EQ(75u, status.dwMemoryLoad);
+    EXPECT_EQ(512ull << 20, status.ullTotalPhys);
+    EXPECT_EQ(128ull << 20, status.ullAvailPhys);
+    EXPECT_EQ(0xFFFF0000ull, status.ullTotalPageFile);
+    EXPECT_EQ(3u, status.ullAvailPageFile);
+    EXPECT_EQ(0x7FFE0000ull, status.ullTotalVirtual);
+    EXPECT_EQ(5u, status.ullAvailVirtual);
+    EXPECT_EQ(0u, status.ullAvailExtendedVirtual);
+
+    // The system's own legacy figures tell the same as its extended ones.
+    MEMORYSTATUS real = {};
+    real.dwLength = sizeof(real);
+    GlobalMemoryStatus(&real);
+    MEMORYSTATUSEX converted = {};
+    copyLegacyMemoryStatus(real, converted);
+    MEMORYSTATUSEX direct = {};
+    direct.dwLength = sizeof(direct);
+    ASSERT_TRUE(GlobalMemoryStatusEx(&direct));
+    EXPECT_NEAR(double(direct.dwMemoryLoad), double(converted.dwMemoryLoad), 3.0);
+}
+
+} // namespace
