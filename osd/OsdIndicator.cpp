@@ -1,0 +1,272 @@
+#include "osd/OsdIndicator.h"
+
+#include <new>
+
+#include "controller/UiMetrics.h"
+#include "settings/SettingsTemplates.h"
+#include "settings/SettingsText.h"
+
+namespace {
+
+wchar_t const kOsdClassName[] = L"KOVIXToolKbInd";
+int const kInitialWidth = 210;
+int const kInitialHeight = 150;
+UINT const kTextFlags = DT_NOCLIP | DT_EXTERNALLEADING;
+
+// The singleton and the change detection live for the process; the state
+// survives the window, so a re-created window shows at the next change.
+OsdIndicator* theOsd = nullptr;
+bool osdCreated = false;
+OsdChangeState changeState;
+
+// A GDI object deleted when it goes out of scope.
+class GdiObject {
+public:
+    explicit GdiObject(HGDIOBJ handle = nullptr) : handle_(handle) {}
+    ~GdiObject()
+    {
+        if (handle_ != nullptr)
+            DeleteObject(handle_);
+    }
+    GdiObject(GdiObject const&) = delete;
+    GdiObject& operator=(GdiObject const&) = delete;
+
+    void reset(HGDIOBJ handle)
+    {
+        if (handle_ != nullptr)
+            DeleteObject(handle_);
+        handle_ = handle;
+    }
+    HGDIOBJ get() const { return handle_; }
+
+private:
+    HGDIOBJ handle_;
+};
+
+// A window's (or, for null, the screen's) device context, released at the
+// end of the scope.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc()
+    {
+        if (dc_ != nullptr)
+            ReleaseDC(window_, dc_);
+    }
+    WindowDc(WindowDc const&) = delete;
+    WindowDc& operator=(WindowDc const&) = delete;
+
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// Selects an object into a device context and puts the previous one back at
+// the end of the scope, so that the object is free to be deleted.
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~Selection()
+    {
+        if (previous_ != nullptr && previous_ != HGDI_ERROR)
+            SelectObject(dc_, previous_);
+    }
+    Selection(Selection const&) = delete;
+    Selection& operator=(Selection const&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+OsdIndicator& existingOsd()
+{
+    // Always created by then: the window and its messages come after get().
+    return OsdIndicator::get(nullptr, nullptr, 0, 4);
+}
+
+} // namespace
+
+OsdIndicator& OsdIndicator::get(HINSTANCE instance, HWND owner, COLORREF textColour,
+                                unsigned position)
+{
+    if (!osdCreated) {
+        // Static storage: the object is never freed, and no allocation can
+        // fail here.
+        alignas(OsdIndicator) static unsigned char storage[sizeof(OsdIndicator)];
+        theOsd = new (storage) OsdIndicator(instance, owner, textColour, position);
+        osdCreated = true;
+    }
+    return *theOsd;
+}
+
+OsdIndicator::OsdIndicator(HINSTANCE module, HWND ownerWindow, COLORREF textColour,
+                           unsigned positionCode)
+    : textColor(textColour), position(uint8_t(positionCode & 0xFF)), owner(ownerWindow),
+      instance(module)
+{
+    sampler.init();
+    SettingsBuffer whole;
+    wchar_t const* settings =
+        settingsFile.loadOrCreate(L"OSD.ini", kOsdDefaultText, settingsPath, content, whole);
+    showCpu = readFlagSetting(settings, L"CpuLoad", true);
+    showMem = readFlagSetting(settings, L"MemLoad", true);
+}
+
+void OsdIndicator::createWindow()
+{
+    // A second window would be orphaned: its WM_DESTROY would clear the
+    // handle of the live one.
+    if (window != nullptr && IsWindow(window))
+        return;
+    registerClass(kOsdClassName); // fails harmlessly when the class exists
+    window = CreateWindowExW(WS_EX_TOOLWINDOW, kOsdClassName, L"", WS_POPUP, CW_USEDEFAULT, 0,
+                             kInitialWidth, kInitialHeight, nullptr, nullptr, instance, nullptr);
+    backColor = GetSysColor(COLOR_BTNFACE);
+    textColor = osdTextColour(textColor, backColor);
+    if (window == nullptr)
+        return;
+    makeLayered(window, backColor);
+    // Topmost, and empty until the first paint gives it its size.
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, 0);
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    // A 0 x 0 window has nothing to update, so no WM_PAINT may come: paint
+    // here, which hides the window while its text is empty.
+    paint();
+}
+
+HWND OsdIndicator::setWindow(HWND newWindow)
+{
+    window = newWindow;
+    return window;
+}
+
+void OsdIndicator::update(bool numOn, bool capsOn, bool scrollOn, bool force)
+{
+    OsdUpdateInput input;
+    input.showCpu = showCpu;
+    input.showMem = showMem;
+    input.force = force;
+    input.numOn = numOn;
+    input.capsOn = capsOn;
+    input.scrollOn = scrollOn;
+
+    bool const sampling = beginOsdUpdate(changeState);
+    if (showCpu && sampling)
+        input.cpuLoad = sampler.cpuLoad(LoadSampler::kWholeMachine);
+    if (showMem) {
+        MEMORYSTATUSEX status = {};
+        status.dwLength = sizeof(status);
+        input.memOk = sampler.memoryStatus(status) != FALSE;
+        if (input.memOk) {
+            input.usedMiB = usedMiB(status.ullTotalPhys, status.ullAvailPhys);
+            input.memLoad = status.dwMemoryLoad;
+        }
+    }
+    if (finishOsdUpdate(changeState, input, text, kOsdTextCapacity))
+        paint();
+}
+
+void OsdIndicator::paint()
+{
+    if (window == nullptr)
+        return;
+    GdiObject const font(makeUiFont(Bold | Antialiased));
+    GdiObject brush;
+    WindowDc const dc(window);
+    if (dc.get() == nullptr)
+        return;
+    Selection const fontSelection(dc.get(), font.get());
+
+    if (text[0] == 0) {
+        ShowWindow(window, SW_HIDE);
+        return;
+    }
+
+    // Showing activates the window; the user's window gets the focus back.
+    HWND const foreground = GetForegroundWindow();
+    ShowWindow(window, SW_SHOWNORMAL);
+    RECT textRect = {0, 0, 0, 0};
+    DrawTextW(dc.get(), text, -1, &textRect, DT_CALCRECT);
+    if (foreground != nullptr && foreground != window)
+        SetForegroundWindow(foreground);
+
+    OsdRect const where = place(textRect);
+    SetWindowPos(window, nullptr, where.x, where.y, where.width, where.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+    brush.reset(CreateSolidBrush(backColor));
+    RECT client = {};
+    GetClientRect(window, &client);
+    FillRect(dc.get(), &client, static_cast<HBRUSH>(brush.get()));
+
+    SetTextColor(dc.get(), textColor);
+    SetBkColor(dc.get(), backColor);
+    DrawTextW(dc.get(), text, -1, &client, kTextFlags);
+}
+
+OsdRect OsdIndicator::place(RECT const& textRect) const
+{
+    int screenWidth = 0;
+    int screenHeight = 0;
+    {
+        WindowDc const screen(nullptr);
+        if (screen.get() != nullptr) {
+            screenWidth = GetDeviceCaps(screen.get(), HORZRES);
+            screenHeight = GetDeviceCaps(screen.get(), VERTRES);
+        }
+    }
+    return placeOsd(position, screenWidth, screenHeight, textRect.right - textRect.left,
+                    textRect.bottom - textRect.top);
+}
+
+void OsdIndicator::registerClass(wchar_t const* className) const
+{
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = osdWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = className;
+    RegisterClassExW(&windowClass);
+}
+
+void OsdIndicator::makeLayered(HWND target, COLORREF key) const
+{
+    LONG_PTR const style = GetWindowLongPtrW(target, GWL_EXSTYLE);
+    // Clearing the style first makes the system take the attributes afresh.
+    if ((style & WS_EX_LAYERED) != 0)
+        SetWindowLongPtrW(target, GWL_EXSTYLE, style & ~LONG_PTR(WS_EX_LAYERED));
+    SetWindowLongPtrW(target, GWL_EXSTYLE, style | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(target, key, 0, LWA_COLORKEY);
+}
+
+LRESULT CALLBACK osdWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DESTROY: {
+        OsdIndicator& osd = existingOsd();
+        // Only the live window: a stray one must not clear its handle.
+        if (osd.getWindow() == window) {
+            osd.setWindow(nullptr);
+            osd.text[0] = 0;
+        }
+        break;
+    }
+    case WM_PAINT:
+    case WM_DISPLAYCHANGE:
+    case WM_THEMECHANGED:
+        existingOsd().paint();
+        break;
+    default:
+        break;
+    }
+    // Also for the messages above: DefWindowProcW's BeginPaint and EndPaint
+    // validate the region that paint drew through GetDC.
+    return DefWindowProcW(window, message, wParam, lParam);
+}

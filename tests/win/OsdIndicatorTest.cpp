@@ -1,0 +1,683 @@
+// The on-screen display on the real (Wine) desktop. The singleton reads
+// OSD.ini beside the executable and lives for the process, so every case
+// runs in a copy of this executable in a private folder: the child does the
+// checks (gtest assertions outside a test still print and count) and exits
+// with 0 when all of them held.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <winternl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "controller/UiMetrics.h"
+#include "osd/OsdIndicator.h"
+#include "osd/OsdPlacement.h"
+#include "tests/win/WinTestSupport.h"
+
+namespace {
+
+char const kDefaultOsdIni[] =
+    "[KOVIX Tool OSD settings]\r\n"
+    ";To enable\\disable the OSD, position on screen settings and text color check "
+    "Resolution.ini\r\n"
+    "CpuLoad=1;\r\n"
+    "MemLoad=1;";
+char const kLoadsOff[] = "[KOVIX Tool OSD settings]\r\nCpuLoad=0;\r\nMemLoad=0;";
+COLORREF const kTextColour = RGB(75, 131, 192);
+int const kScreenWidth = 800;
+int const kScreenHeight = 480;
+
+// ------------------------------------------------------------ parent side
+
+// Runs a child mode of a copy of this executable in `folder`, its output
+// going to this test's output.
+int runChild(TempFolder const& folder, std::wstring const& arguments, DWORD timeoutMs = 100000)
+{
+    std::wstring const exe = copySelfInto(folder, L"osd_child.exe");
+    std::wstring commandLine = L"\"" + exe + L"\" --child " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    for (HANDLE handle : {startup.hStdOutput, startup.hStdError})
+        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    std::fflush(stdout);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                        folder.path().c_str(), &startup, &process))
+        return -1;
+    DWORD code = DWORD(-1);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return int(code);
+}
+
+bool setScreenMode(int width, int height)
+{
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode);
+    mode.dmPelsWidth = DWORD(width);
+    mode.dmPelsHeight = DWORD(height);
+    mode.dmBitsPerPel = 32;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+    return ChangeDisplaySettingsW(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
+}
+
+// Puts the rig's own mode back, whatever the child left behind.
+class ScreenModeRestorer {
+public:
+    ScreenModeRestorer() = default;
+    ~ScreenModeRestorer() { setScreenMode(kScreenWidth, kScreenHeight); }
+    ScreenModeRestorer(ScreenModeRestorer const&) = delete;
+    ScreenModeRestorer& operator=(ScreenModeRestorer const&) = delete;
+};
+
+std::wstring folderOf(std::wstring const& path)
+{
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// ------------------------------------------------------------- child side
+
+int childResult()
+{
+    std::fflush(stdout);
+    return testing::UnitTest::GetInstance()->Failed() ? 1 : 0;
+}
+
+// Dispatches this thread's messages for `milliseconds`.
+void pumpMessages(DWORD milliseconds)
+{
+    DWORD const start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+OsdIndicator& makeOsd(COLORREF textColour = kTextColour, unsigned position = 4)
+{
+    OsdIndicator& osd = OsdIndicator::get(GetModuleHandleW(nullptr), nullptr, textColour, position);
+    osd.createWindow();
+    pumpMessages(50);
+    return osd;
+}
+
+SIZE measuredText(wchar_t const* text)
+{
+    HFONT const font = makeUiFont(Bold | Antialiased);
+    HDC const screen = GetDC(nullptr);
+    HGDIOBJ const previous = SelectObject(screen, font);
+    RECT rect = {0, 0, 0, 0};
+    DrawTextW(screen, text, -1, &rect, DT_CALCRECT);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(font);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+RECT windowRect(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+// The window's rectangle is where placeOsd puts the measured text on the
+// screen as the system reports it.
+void expectPlaced(OsdIndicator const& osd, char const* what)
+{
+    SIZE const text = measuredText(osd.text);
+    OsdRect const expected = placeOsd(osd.position, GetSystemMetrics(SM_CXSCREEN),
+                                      GetSystemMetrics(SM_CYSCREEN), text.cx, text.cy);
+    RECT const actual = windowRect(osd.getWindow());
+    EXPECT_EQ(expected.x, actual.left) << what << ", position " << unsigned(osd.position);
+    EXPECT_EQ(expected.y, actual.top) << what << ", position " << unsigned(osd.position);
+    EXPECT_EQ(text.cx, actual.right - actual.left) << what;
+    EXPECT_EQ(text.cy, actual.bottom - actual.top) << what;
+}
+
+std::wstring className(HWND window)
+{
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+// Paints of the OSD as seen from outside: every paint places the window
+// with SetWindowPos(SWP_NOZORDER | SWP_NOACTIVATE), which no other step
+// does with a position.
+struct PaintCounter {
+    WNDPROC original = nullptr;
+    int updatePaints = 0;  // paints outside WM_PAINT: made by update()
+    int messagePaints = 0; // paints while handling WM_PAINT
+    int inPaintMessage = 0;
+};
+PaintCounter counter;
+
+LRESULT CALLBACK countingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_WINDOWPOSCHANGING) {
+        WINDOWPOS const* pos = reinterpret_cast<WINDOWPOS const*>(lParam);
+        UINT const placing = SWP_NOZORDER | SWP_NOACTIVATE;
+        if ((pos->flags & placing) == placing && (pos->flags & SWP_NOMOVE) == 0)
+            ++(counter.inPaintMessage > 0 ? counter.messagePaints : counter.updatePaints);
+    }
+    if (message == WM_PAINT)
+        ++counter.inPaintMessage;
+    LRESULT const result = CallWindowProcW(counter.original, window, message, wParam, lParam);
+    if (message == WM_PAINT)
+        --counter.inPaintMessage;
+    return result;
+}
+
+void countPaintsOf(HWND window)
+{
+    counter = PaintCounter();
+    counter.original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(countingProc)));
+}
+
+// The CPU line and the MiB figure of a text, the two values whose change at a
+// sampling update repaints; the memory percentage is never compared.
+std::wstring comparedFigures(std::wstring const& text)
+{
+    std::wstring cpu;
+    std::wstring mib;
+    size_t const cpuAt = text.find(L"CPU Load: ");
+    if (cpuAt != std::wstring::npos)
+        cpu = text.substr(cpuAt, text.find(L'\n', cpuAt) - cpuAt);
+    size_t const ramAt = text.find(L"RAM Used:\n");
+    if (ramAt != std::wstring::npos) {
+        size_t const figure = ramAt + 10;
+        mib = text.substr(figure, text.find(L"MB", figure) - figure);
+    }
+    return cpu + L"|" + mib;
+}
+
+// GDI objects of this process. Wine's GetGuiResources is a stub that answers
+// 0; its handle table, shared through the PEB as on Windows, holds only this
+// process's objects, so the used entries are counted there instead.
+int gdiObjectCount()
+{
+    DWORD const reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (reported != 0)
+        return int(reported);
+    struct HandleEntry {
+        UINT64 object;
+        ULONG owner;
+        USHORT unique;
+        UCHAR type;
+        UCHAR flags;
+        UINT64 user;
+    };
+#ifdef _WIN64
+    size_t const tableOffset = 0xF8;
+#else
+    size_t const tableOffset = 0x94;
+#endif
+    BYTE const* peb = reinterpret_cast<BYTE const*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    HandleEntry const* table = *reinterpret_cast<HandleEntry const* const*>(peb + tableOffset);
+    if (table == nullptr)
+        return -1;
+    int used = 0;
+    for (int index = 0; index < 0x10000; ++index)
+        used += table[index].type != 0 ? 1 : 0;
+    return used;
+}
+
+// Saves the whole screen as a 24-bit BMP.
+bool saveScreen(std::wstring const& path)
+{
+    int const width = GetSystemMetrics(SM_CXSCREEN);
+    int const height = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    DWORD const stride = DWORD((width * 3 + 3) & ~3);
+    header.biSizeImage = stride * DWORD(height);
+
+    HDC const screen = GetDC(nullptr);
+    HDC const memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP const bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header),
+                                            DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ const previous = SelectObject(memory, bitmap);
+    BOOL const copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(header);
+    file.bfSize = file.bfOffBits + header.biSizeImage;
+    std::string bytes(reinterpret_cast<char const*>(&file), sizeof(file));
+    bytes.append(reinterpret_cast<char const*>(&header), sizeof(header));
+    if (bits != nullptr)
+        bytes.append(static_cast<char const*>(bits), header.biSizeImage);
+
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return copied && bits != nullptr && writeFileBytes(path, bytes);
+}
+
+// ----------------------------------------------------------- child modes
+
+// Reports what the singleton read: bit 0 showCpu, bit 1 showMem, bit 2 the
+// settings path is OSD.ini beside the executable.
+KOVIX_CHILD_MODE(osd_settings)
+{
+    OsdIndicator& osd = OsdIndicator::get(GetModuleHandleW(nullptr), nullptr, kTextColour, 4);
+    std::wstring const expectedPath = folderOf(ownExecutablePath()) + L"\\OSD.ini";
+    return (osd.showCpu ? 1 : 0) | (osd.showMem ? 2 : 0) |
+           (expectedPath == osd.settingsPath ? 4 : 0);
+}
+
+void checkWindowAndText()
+{
+    OsdIndicator& osd = makeOsd();
+    ASSERT_FALSE(osd.showCpu);
+    ASSERT_FALSE(osd.showMem);
+    HWND const window = osd.getWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ(L"KOVIXToolKbInd", className(window));
+    LONG_PTR const exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    LONG_PTR const wanted = WS_EX_TOOLWINDOW | WS_EX_LAYERED | WS_EX_TOPMOST;
+    EXPECT_EQ(wanted, exStyle & wanted);
+    EXPECT_EQ(LONG_PTR(WS_POPUP), GetWindowLongPtrW(window, GWL_STYLE) & (WS_POPUP | WS_CAPTION));
+
+    COLORREF key = 0;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(window, &key, &alpha, &flags));
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), key);
+    EXPECT_EQ(osd.backColor, key);
+    EXPECT_NE(0u, flags & LWA_COLORKEY);
+    EXPECT_EQ(kTextColour, osd.textColor) << "a colour other than the key is kept";
+    EXPECT_FALSE(IsWindowVisible(window)) << "created empty, so hidden by its first paint";
+
+    // Nothing to show: no loads, no locks.
+    osd.update(false, false, false, true);
+    pumpMessages(50);
+    EXPECT_EQ(std::wstring(), osd.text);
+    EXPECT_FALSE(IsWindowVisible(window)) << "hidden while the text is empty";
+
+    osd.update(false, true, false, false);
+    pumpMessages(50);
+    EXPECT_EQ(L"Caps Lock", std::wstring(osd.text));
+    EXPECT_TRUE(IsWindowVisible(window));
+    SIZE const text = measuredText(L"Caps Lock");
+    RECT const rect = windowRect(window);
+    EXPECT_EQ(kScreenWidth - 5, rect.right) << "bottom-right, 5 pixels from the edges";
+    EXPECT_EQ(kScreenHeight - 5, rect.bottom);
+    EXPECT_EQ(text.cx, rect.right - rect.left);
+    EXPECT_EQ(text.cy, rect.bottom - rect.top);
+
+    osd.update(true, true, true, false);
+    pumpMessages(50);
+    EXPECT_EQ(L"Num Lock\nCaps Lock\nScroll Lock", std::wstring(osd.text));
+    expectPlaced(osd, "three locks");
+
+    osd.update(false, false, false, false);
+    pumpMessages(50);
+    EXPECT_FALSE(IsWindowVisible(window)) << "hidden again when the last lock goes off";
+}
+
+KOVIX_CHILD_MODE(osd_window)
+{
+    checkWindowAndText();
+    return childResult();
+}
+
+void checkPositionsAndDisplayChange()
+{
+    OsdIndicator& osd = makeOsd();
+    ASSERT_EQ(kScreenWidth, GetSystemMetrics(SM_CXSCREEN));
+    ASSERT_EQ(kScreenHeight, GetSystemMetrics(SM_CYSCREEN));
+    osd.update(true, false, true, false);
+    for (unsigned position = 1; position <= 6; ++position) {
+        osd.position = uint8_t(position);
+        osd.update(true, false, true, true);
+        pumpMessages(20);
+        expectPlaced(osd, "800x480");
+    }
+    osd.position = 9;
+    osd.update(true, false, true, true);
+    EXPECT_EQ(kScreenWidth - 5, windowRect(osd.getWindow()).right) << "unknown codes as 4";
+
+    // The display change alone moves the window: no update in between.
+    osd.position = 6;
+    osd.update(true, false, true, true);
+    ASSERT_TRUE(setScreenMode(1024, 768));
+    pumpMessages(300);
+    EXPECT_EQ(1024, GetSystemMetrics(SM_CXSCREEN));
+    expectPlaced(osd, "after switching to 1024x768");
+    EXPECT_EQ(1024 - 5, windowRect(osd.getWindow()).right);
+
+    EXPECT_TRUE(setScreenMode(kScreenWidth, kScreenHeight));
+    pumpMessages(300);
+    expectPlaced(osd, "back at 800x480");
+}
+
+KOVIX_CHILD_MODE(osd_positions)
+{
+    checkPositionsAndDisplayChange();
+    setScreenMode(kScreenWidth, kScreenHeight);
+    return childResult();
+}
+
+KOVIX_CHILD_MODE(osd_colour_key)
+{
+    COLORREF const face = GetSysColor(COLOR_BTNFACE);
+    OsdIndicator& osd = makeOsd(face);
+    EXPECT_EQ(face, osd.backColor);
+    EXPECT_EQ(face < 0xFFFFFF ? face + 1 : face - 1, osd.textColor)
+        << "text in the key colour would vanish";
+    return childResult();
+}
+
+void checkForegroundAndRecreation()
+{
+    OsdIndicator& osd = makeOsd();
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"KovixOsdTestWindow";
+    RegisterClassExW(&windowClass);
+    HWND const user = CreateWindowExW(0, L"KovixOsdTestWindow", L"user", WS_OVERLAPPEDWINDOW, 100,
+                                      100, 300, 200, nullptr, nullptr, windowClass.hInstance,
+                                      nullptr);
+    ASSERT_NE(nullptr, user);
+    ShowWindow(user, SW_SHOW);
+    SetForegroundWindow(user);
+    pumpMessages(100);
+    ASSERT_EQ(user, GetForegroundWindow());
+
+    osd.update(false, true, false, false);
+    pumpMessages(100);
+    EXPECT_TRUE(IsWindowVisible(osd.getWindow()));
+    EXPECT_EQ(user, GetForegroundWindow()) << "showing the OSD gives the focus back";
+
+    HWND const first = osd.getWindow();
+    ASSERT_TRUE(DestroyWindow(first));
+    EXPECT_EQ(nullptr, osd.getWindow());
+    EXPECT_EQ(std::wstring(), osd.text);
+
+    osd.createWindow();
+    HWND const second = osd.getWindow();
+    ASSERT_NE(nullptr, second);
+    EXPECT_TRUE(IsWindow(second));
+    EXPECT_EQ(L"KOVIXToolKbInd", className(second));
+    osd.createWindow();
+    EXPECT_EQ(second, osd.getWindow()) << "no second window while one exists";
+    // The change detection outlived the first window: Caps Lock is still
+    // known to be on, so the new window shows at the next change.
+    EXPECT_FALSE(IsWindowVisible(second)) << "a new window starts empty and hidden";
+    osd.update(false, true, false, false);
+    pumpMessages(50);
+    EXPECT_FALSE(IsWindowVisible(second)) << "nothing changed, nothing painted";
+    osd.update(true, true, false, false);
+    pumpMessages(50);
+    EXPECT_EQ(L"Num Lock\nCaps Lock", std::wstring(osd.text));
+    EXPECT_TRUE(IsWindowVisible(second));
+    expectPlaced(osd, "re-created window");
+    DestroyWindow(user);
+}
+
+KOVIX_CHILD_MODE(osd_foreground)
+{
+    checkForegroundAndRecreation();
+    return childResult();
+}
+
+// Runs `updates` idle updates (the locks as they were) at `spacingMs` and
+// checks that only the sampling updates whose CPU or MiB figure changed
+// repainted.
+void checkIdleRepaints(OsdIndicator& osd, int updates, DWORD spacingMs, char const* what)
+{
+    countPaintsOf(osd.getWindow());
+    std::wstring previous = osd.text;
+    int expected = 0;
+    int unexpected = 0;
+    for (int index = 0; index < updates; ++index) {
+        int const before = counter.updatePaints;
+        osd.update(false, true, false, false);
+        bool const sampling = index % 4 == 0; // the caller starts on a sampling update
+        bool const changed = comparedFigures(osd.text) != comparedFigures(previous);
+        int const paints = counter.updatePaints - before;
+        if (sampling && changed) {
+            ++expected;
+            EXPECT_EQ(1, paints) << what << ": update " << index << " changed a figure";
+        } else if (paints != 0) {
+            ++unexpected;
+            ADD_FAILURE() << what << ": update " << index << " repainted with nothing changed";
+        }
+        previous = osd.text;
+        pumpMessages(spacingMs);
+    }
+    std::printf("%s: %d updates, %d repaints by updates (%d figure changes, %d unexpected), "
+                "%d more on WM_PAINT\n",
+                what, updates, counter.updatePaints, expected, unexpected, counter.messagePaints);
+    SetWindowLongPtrW(osd.getWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counter.original));
+}
+
+// `updates` at `spacingMs` with both loads shown, then 40 without them.
+void checkRepaintsOnlyOnChange(int updates, DWORD spacingMs)
+{
+    OsdIndicator& osd = makeOsd();
+    ASSERT_TRUE(osd.showCpu && osd.showMem);
+    countPaintsOf(osd.getWindow());
+    for (int index = 0; index < 3; ++index)
+        osd.update(false, false, false, true);
+    EXPECT_EQ(3, counter.updatePaints) << "every forced update paints";
+    osd.update(false, true, false, false); // Caps Lock on: paints
+    EXPECT_EQ(4, counter.updatePaints);
+    SetWindowLongPtrW(osd.getWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counter.original));
+
+    // Four updates so far: the next one samples.
+    checkIdleRepaints(osd, updates, spacingMs, "CPU and memory shown");
+
+    osd.showCpu = false;
+    osd.showMem = false;
+    osd.update(false, true, false, false); // the load items go away
+    EXPECT_EQ(L"Caps Lock", std::wstring(osd.text));
+    for (int index = 0; index < 3; ++index)
+        osd.update(false, true, false, false);
+    checkIdleRepaints(osd, 40, 0, "no loads shown");
+    EXPECT_EQ(0, counter.updatePaints);
+}
+
+KOVIX_CHILD_MODE(osd_repaints)
+{
+    checkRepaintsOnlyOnChange(40, 0);
+    return childResult();
+}
+
+KOVIX_CHILD_MODE(osd_idle_minute)
+{
+    checkRepaintsOnlyOnChange(240, 250);
+    return childResult();
+}
+
+void checkGdiObjectsStable()
+{
+    OsdIndicator& osd = makeOsd();
+    for (int index = 0; index < 20; ++index)
+        osd.update(true, true, true, true);
+    pumpMessages(50);
+    int const before = gdiObjectCount();
+    ASSERT_GT(before, 0);
+    DWORD const start = GetTickCount();
+    for (int index = 0; index < 1000; ++index)
+        osd.update(index % 2 == 0, true, false, true);
+    DWORD const elapsed = GetTickCount() - start;
+    pumpMessages(50);
+    int const after = gdiObjectCount();
+    std::printf("GDI objects: %d before, %d after 1000 forced updates (%lu ms)\n", before, after,
+                elapsed);
+    EXPECT_EQ(before, after);
+}
+
+KOVIX_CHILD_MODE(osd_gdi)
+{
+    checkGdiObjectsStable();
+    return childResult();
+}
+
+void takeScreenshot(std::wstring const& path)
+{
+    OsdIndicator& osd = makeOsd();
+    // Two sampling updates give a CPU figure; all locks on: every item.
+    for (int index = 0; index < 5; ++index) {
+        osd.update(true, true, true, false);
+        Sleep(50);
+    }
+    pumpMessages(500); // the paints that the window's own messages cause
+    // A WM_PAINT that erases first: the text drawn through GetDC must stay.
+    InvalidateRect(osd.getWindow(), nullptr, TRUE);
+    pumpMessages(300);
+    std::wstring const text = osd.text;
+    EXPECT_NE(std::wstring::npos, text.find(L"CPU Load: "));
+    EXPECT_NE(std::wstring::npos, text.find(L"RAM Used:\n"));
+    EXPECT_NE(std::wstring::npos, text.find(L"Scroll Lock"));
+    ASSERT_TRUE(saveScreen(path));
+
+    // Inside the window: text pixels, and no pixel of the key colour.
+    RECT const rect = windowRect(osd.getWindow());
+    HDC const screen = GetDC(nullptr);
+    int textPixels = 0;
+    int keyPixels = 0;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        for (int x = rect.left; x < rect.right; ++x) {
+            COLORREF const pixel = GetPixel(screen, x, y);
+            textPixels += pixel == osd.textColor ? 1 : 0;
+            keyPixels += pixel == osd.backColor ? 1 : 0;
+        }
+    }
+    ReleaseDC(nullptr, screen);
+    std::printf("OSD at (%ld,%ld)-(%ld,%ld): %d pixels of the text colour, %d of the key\n",
+                rect.left, rect.top, rect.right, rect.bottom, textPixels, keyPixels);
+    EXPECT_GT(textPixels, 50) << "the text is drawn";
+    EXPECT_EQ(0, keyPixels) << "the background is keyed out";
+}
+
+KOVIX_CHILD_MODE(osd_screenshot)
+{
+    if (argc < 1)
+        return 2;
+    takeScreenshot(argv[0]);
+    return childResult();
+}
+
+// ------------------------------------------------------------------ tests
+
+TEST(OsdSettingsFile, CreatedWhenMissingOrEmptyAndLeftAloneOtherwise)
+{
+    {
+        TempFolder folder;
+        EXPECT_EQ(1 | 2 | 4, runChild(folder, L"osd_settings")) << "missing: both lines on";
+        EXPECT_EQ(std::string(kDefaultOsdIni), readFileBytes(folder.file(L"OSD.ini")));
+        EXPECT_EQ(142u, readFileBytes(folder.file(L"OSD.ini")).size());
+    }
+    {
+        TempFolder folder;
+        ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), ""));
+        EXPECT_EQ(1 | 2 | 4, runChild(folder, L"osd_settings"));
+        EXPECT_EQ(std::string(kDefaultOsdIni), readFileBytes(folder.file(L"OSD.ini")))
+            << "an empty file counts as missing";
+    }
+    {
+        TempFolder folder;
+        std::string const own = "[KOVIX Tool OSD settings]\r\nCpuLoad=0;";
+        ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), own));
+        EXPECT_EQ(2 | 4, runChild(folder, L"osd_settings")) << "MemLoad missing: on";
+        EXPECT_EQ(own, readFileBytes(folder.file(L"OSD.ini"))) << "never rewritten";
+    }
+    {
+        TempFolder folder;
+        std::string const own = "[h]\r\n[Any]\r\nmemload = 0\r\nCpuLoad=7;\r\nCpuLoad=0;";
+        ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), own));
+        EXPECT_EQ(1 | 4, runChild(folder, L"osd_settings"));
+        EXPECT_EQ(own, readFileBytes(folder.file(L"OSD.ini")));
+    }
+}
+
+TEST(OsdWindow, ClassStylesVisibilityTextAndPlace)
+{
+    TempFolder folder;
+    ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), kLoadsOff));
+    EXPECT_EQ(0, runChild(folder, L"osd_window"));
+}
+
+TEST(OsdWindow, SitsWherePlacedForEveryPositionAndAfterADisplayChange)
+{
+    ScreenModeRestorer restore;
+    TempFolder folder;
+    ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), kLoadsOff));
+    EXPECT_EQ(0, runChild(folder, L"osd_positions"));
+}
+
+TEST(OsdWindow, TextInTheKeyColourIsMovedOffIt)
+{
+    TempFolder folder;
+    ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), kLoadsOff));
+    EXPECT_EQ(0, runChild(folder, L"osd_colour_key"));
+}
+
+TEST(OsdWindow, KeepsTheForegroundAndCanBeCreatedAgain)
+{
+    TempFolder folder;
+    ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), kLoadsOff));
+    EXPECT_EQ(0, runChild(folder, L"osd_foreground"));
+}
+
+TEST(OsdRepaints, OnlyWhenAShownFigureChanges)
+{
+    TempFolder folder;
+    EXPECT_EQ(0, runChild(folder, L"osd_repaints"));
+}
+
+// A minute of idle updates at the program's pace; prints the repaints.
+// Run with --gtest_also_run_disabled_tests.
+TEST(OsdRepaints, DISABLED_PerIdleMinute)
+{
+    TempFolder folder;
+    EXPECT_EQ(0, runChild(folder, L"osd_idle_minute", 150000));
+}
+
+TEST(OsdPaint, GdiObjectsStayStableOverAThousandUpdates)
+{
+    TempFolder folder;
+    EXPECT_EQ(0, runChild(folder, L"osd_gdi"));
+}
+
+TEST(OsdPaint, ScreenshotShowsTheTextOverTheDesktop)
+{
+    std::wstring const folderOfShots = folderOf(ownExecutablePath()) + L"\\screenshots";
+    CreateDirectoryW(folderOfShots.c_str(), nullptr);
+    std::wstring const shot = folderOfShots + L"\\osd.bmp";
+    DeleteFileW(shot.c_str());
+    TempFolder folder;
+    EXPECT_EQ(0, runChild(folder, L"osd_screenshot \"" + shot + L"\""));
+    EXPECT_TRUE(fileExists(shot));
+}
+
+} // namespace
