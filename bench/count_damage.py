@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""Counts the frames drawn into one X window for SECONDS.
+
+  count_damage.py XID SECONDS
+
+Uses the X DAMAGE extension at the "non-empty" level: one notification each
+time the window's damage goes from empty to non-empty, after which the
+damage is cleared again. Every frame Wine puts on the window counts once;
+two paints flushed to X together count as one. Prints "damage_frames N".
+"""
+import ctypes
+import select
+import sys
+import time
+
+X_DAMAGE_REPORT_NON_EMPTY = 3
+X_DAMAGE_NOTIFY = 0
+
+x11 = ctypes.CDLL("libX11.so.6")
+xdamage = ctypes.CDLL("libXdamage.so.1")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x11.XConnectionNumber.argtypes = [ctypes.c_void_p]
+x11.XPending.argtypes = [ctypes.c_void_p]
+x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+xdamage.XDamageQueryExtension.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
+                                          ctypes.POINTER(ctypes.c_int)]
+xdamage.XDamageCreate.restype = ctypes.c_ulong
+xdamage.XDamageCreate.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int]
+xdamage.XDamageSubtract.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong,
+                                    ctypes.c_ulong]
+
+# A window that goes away must not end the count with an X error.
+ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+ignore_errors = ERROR_HANDLER(lambda display, event: 0)
+x11.XSetErrorHandler(ignore_errors)
+
+
+def main():
+    xid, seconds = int(sys.argv[1], 0), float(sys.argv[2])
+    display = x11.XOpenDisplay(None)
+    if not display:
+        sys.exit("count_damage: cannot open the display")
+    event_base, error_base = ctypes.c_int(), ctypes.c_int()
+    if not xdamage.XDamageQueryExtension(display, ctypes.byref(event_base), ctypes.byref(error_base)):
+        sys.exit("count_damage: no DAMAGE extension")
+    damage = xdamage.XDamageCreate(display, xid, X_DAMAGE_REPORT_NON_EMPTY)
+    x11.XSync(display, 0)
+    event = ctypes.create_string_buffer(192)  # XEvent is a union of 24 longs
+    frames = 0
+    fd = x11.XConnectionNumber(display)
+    deadline = time.monotonic() + seconds
+    while True:
+        left = deadline - time.monotonic()
+        if left <= 0:
+            break
+        if x11.XPending(display) == 0:
+            select.select([fd], [], [], min(left, 0.5))
+            continue
+        x11.XNextEvent(display, event)
+        kind = ctypes.cast(event, ctypes.POINTER(ctypes.c_int))[0]
+        if kind == event_base.value + X_DAMAGE_NOTIFY:
+            frames += 1
+            xdamage.XDamageSubtract(display, damage, 0, 0)
+    print("damage_frames %d" % frames)
+
+
+if __name__ == "__main__":
+    main()

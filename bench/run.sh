@@ -1,0 +1,263 @@
+#!/usr/bin/env bash
+# Benchmarks of KOVIX Tool, each figure against its goal, with the ratio to
+# the floor program where there is one. They print figures; they are not
+# tests and fail nothing.
+#
+#   bash bench/run.sh            everything (about 40 minutes)
+#   bash bench/run.sh --quick    shorter runs (20 s idle, 10,000 renders,
+#                                34,560 polls, 20 kills, 60 s of fuzzing)
+#
+# What runs, all in one test rig (tools/rig.sh: private Xorg dummy display,
+# Wine prefix, tray host), the program and its comparison in the same run:
+#   idle      the x86_64 program beside bench/FloorIndicator.cpp (a window and
+#             a 250 ms timer reading the three locks) for 120 s: CPU seconds
+#             of both and of the wineserver from /proc/PID/stat; (a) with the
+#             lock icons only (KbInd=0), (b) with the defaults and the OSD,
+#             whose frames are counted on its X window (bench/count_damage.py)
+#   latency   50 Caps Lock presses through SendInput: time until the OSD
+#             window's height changes and until the tray strip's pixels do
+#   startup   process start to the main window shown and the main tray icon
+#             in the shell, against the floor's start to its window shown
+#   glyph     100,000 makeGlyphIcon + DestroyIcon (bench/GlyphBench.cpp)
+#   soak      345,600 polls of the production controller with the OSD on,
+#             locks toggled every 100 polls (bench/SoakBench.cpp)
+#   kills     200 SIGKILLs of the program while it applies and rewrites
+#             Resolution.ini: the file must be the old or the new whole text
+#   release   size and DLL imports of the i686 KOVIX Tool.exe
+#   fuzz      the settings reader's fuzz target for 10 minutes
+# Builds go to build/bench-w64, build/bench-release and build/bench-fuzz;
+# the figures to build/bench-w64/results.txt and the table to
+# build/bench-w64/results.md.
+set -euo pipefail
+REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$REPO"
+W64=$REPO/build/bench-w64
+RELEASE=$REPO/build/bench-release
+FUZZ=$REPO/build/bench-fuzz
+RESULTS=$W64/results.txt
+WORK=$W64/work
+
+quick=0
+inside=0
+for arg in "$@"; do
+  case $arg in
+    --quick) quick=1 ;;
+    --inside) inside=1 ;;
+    *) echo "usage: bash bench/run.sh [--quick]" >&2; exit 2 ;;
+  esac
+done
+if [ "$quick" = 1 ]; then
+  IDLE_SECONDS=20 TOGGLES=10 STARTUPS=3 RENDERS=10000 POLLS=34560 KILLS=20 FUZZ_SECONDS=60
+else
+  IDLE_SECONDS=120 TOGGLES=50 STARTUPS=10 RENDERS=100000 POLLS=345600 KILLS=200 FUZZ_SECONDS=600
+fi
+
+say() { echo "bench: $*" >&2; }
+record() { echo "$1 $2" >>"$RESULTS"; }
+
+# ------------------------------------------------------------ inside the rig
+
+DRIVER=$W64/bench/bench_driver.exe
+TOOL_PID=""
+FLOOR_PID=""
+
+stop_started() {
+  local pid
+  for pid in $TOOL_PID $FLOOR_PID; do
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  TOOL_PID="" FLOOR_PID=""
+}
+
+# CPU seconds (user + system) of a process so far.
+cpu_seconds() {
+  local stat
+  stat=$(cat "/proc/$1/stat")
+  stat=${stat##*) }
+  awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($12 + $13) / hz }' <<<"$stat"
+}
+
+# A folder with the program and the given Resolution.ini.
+tool_folder() {
+  local dir=$WORK/$1
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp "$W64/KOVIX Tool.exe" "$dir/"
+  [ -n "${2:-}" ] && printf '%s' "$2" >"$dir/Resolution.ini"
+  echo "$dir"
+}
+
+# The default contents, with KbInd=... and NumLock=... as given.
+settings_text() {
+  printf '%s\r\n' "[KOVIX Tool resolution settings]" "Resolution=800,480;" "Scaling=0;" \
+    "Minimized=0;" ";For transparency, use '8487297'. Eg. \"NumLckBG=8487297;\"" \
+    "NumLock=$2;" "NumLckBG=0;" "NumLckFG=65280;" "CapsLock=1;" "CpsLckBG=0;" \
+    "CpsLckFG=65535;" "ScrlLock=1;" "ScrLckBG=0;" "ScrLckFG=16776960;" "" "[OSD Settings]" \
+    ";For extra OSD settings go to OSD.ini" ";OSD keyboard indicator on\\off" "KbInd=$1;" \
+    ";Color of the OSD keyboard indicator" "KbIndClr=12616523;"
+  printf '%s' ";Position of the OSD, 1 = top-left, 2 = top-right, 3 = bottom-left, 4 = bottom-right, 5 = mid-left, 6 = mid-right" $'\r\n' "KbIndPos=4;"
+}
+
+start_tool() {
+  (cd "$1" && exec "$WINE" "KOVIX Tool.exe") &
+  TOOL_PID=$!
+  "$WINE" "$DRIVER" wait-ready || { say "the program did not come up"; return 1; }
+}
+
+exit_tool() {
+  "$WINE" "$DRIVER" exit || true
+  wait "$TOOL_PID" 2>/dev/null || true
+  TOOL_PID=""
+}
+
+# Idle: the program and the floor side by side. $1: label, $2: KbInd.
+idle_run() {
+  local label=$1 kbind=$2 dir ws t0 f0 w0 t1 f1 w1 xid="" counter=""
+  dir=$(tool_folder "idle-$label" "$(settings_text "$kbind" 1)")
+  ws=$(cat "$KOVIX_RIG_DIR/wineserver.pid")
+  start_tool "$dir"
+  (exec "$WINE" "$W64/bench/floor_indicator.exe") &
+  FLOOR_PID=$!
+  sleep 5 # both past their start-up
+  if [ "$kbind" = 1 ]; then
+    xid=$("$WINE" "$DRIVER" osd-xid) || { say "no OSD window"; return 1; }
+    python3 "$REPO/bench/count_damage.py" "$xid" "$IDLE_SECONDS" >"$WORK/damage-$label.txt" &
+    counter=$!
+  fi
+  t0=$(cpu_seconds "$TOOL_PID") f0=$(cpu_seconds "$FLOOR_PID") w0=$(cpu_seconds "$ws")
+  sleep "$IDLE_SECONDS"
+  t1=$(cpu_seconds "$TOOL_PID") f1=$(cpu_seconds "$FLOOR_PID") w1=$(cpu_seconds "$ws")
+  record "idle_${label}_tool_cpu" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')"
+  record "idle_${label}_floor_cpu" "$(awk -v a="$f0" -v b="$f1" 'BEGIN { printf "%.2f", b - a }')"
+  record "idle_${label}_wineserver_cpu" "$(awk -v a="$w0" -v b="$w1" 'BEGIN { printf "%.2f", b - a }')"
+  if [ -n "$counter" ]; then
+    wait "$counter"
+    record "idle_${label}_osd_frames" "$(awk '/^damage_frames/ { print $2 }' "$WORK/damage-$label.txt")"
+  fi
+}
+
+# SIGKILLs while the program applies. Each round starts the program, queues
+# pairs of (toggle "Num lock", click "Apply") and kills it after a random
+# delay; the file must then be one of the two whole texts.
+kill_loop() {
+  local dir round pid delay kept_on=0 kept_off=0 broken=0 temp_left=0
+  dir=$(tool_folder kills "$(settings_text 1 1)")
+  settings_text 1 1 >"$WORK/whole-on.ini"
+  settings_text 1 0 >"$WORK/whole-off.ini"
+  for round in $(seq 1 "$KILLS"); do
+    (cd "$dir" && exec "$WINE" "KOVIX Tool.exe") &
+    pid=$!
+    "$WINE" "$DRIVER" apply-flood 300 || say "round $round: no Apply button"
+    delay=$(awk -v r="$RANDOM" 'BEGIN { printf "%.3f", r % 800 / 1000 }')
+    sleep "$delay"
+    kill -KILL "$pid"
+    wait "$pid" 2>/dev/null || true
+    if cmp -s "$dir/Resolution.ini" "$WORK/whole-on.ini"; then
+      kept_on=$((kept_on + 1))
+    elif cmp -s "$dir/Resolution.ini" "$WORK/whole-off.ini"; then
+      kept_off=$((kept_off + 1))
+    else
+      broken=$((broken + 1))
+      cp "$dir/Resolution.ini" "$WORK/broken-$round.ini" 2>/dev/null || true
+      say "round $round: Resolution.ini is neither whole text (kept as $WORK/broken-$round.ini)"
+      cp "$WORK/whole-on.ini" "$dir/Resolution.ini"
+    fi
+    # The temporary file of the atomic write, left when the kill fell into it.
+    if [ -e "$dir/Resolution.in~" ]; then
+      temp_left=$((temp_left + 1))
+      rm -f "$dir/Resolution.in~"
+    fi
+  done
+  record kills_rounds "$KILLS"
+  record kills_whole "$((kept_on + kept_off))"
+  record kills_broken "$broken"
+  record kills_with_numlock_on "$kept_on"
+  record kills_with_numlock_off "$kept_off"
+  record kills_inside_write "$temp_left"
+}
+
+inside_rig() {
+  trap stop_started EXIT
+  mkdir -p "$WORK"
+  say "idle (a): lock icons only, ${IDLE_SECONDS} s"
+  idle_run a 0
+  exit_tool
+  kill "$FLOOR_PID"; wait "$FLOOR_PID" 2>/dev/null || true; FLOOR_PID=""
+
+  say "idle (b): defaults with the OSD, ${IDLE_SECONDS} s"
+  idle_run b 1
+  kill "$FLOOR_PID"; wait "$FLOOR_PID" 2>/dev/null || true; FLOOR_PID=""
+  say "lock latency: $TOGGLES Caps Lock presses"
+  "$WINE" "$DRIVER" latency "$TOGGLES" | tee -a "$RESULTS" || say "latency: some changes not seen"
+  exit_tool
+
+  say "start-up: $STARTUPS starts of each"
+  local winpath="Z:${WORK//\//\\}"
+  "$WINE" "$DRIVER" startup "$STARTUPS" "$winpath\\idle-b\\KOVIX Tool.exe" \
+    "Z:${W64//\//\\}\\bench\\floor_indicator.exe" | tee -a "$RESULTS" || say "start-up: failures"
+
+  say "glyph rendering: $RENDERS renders"
+  bash -c 'exec "$WINE" "$0" "$1" --linux-pid $$' "$W64/bench/glyph_bench.exe" "$RENDERS" |
+    tee -a "$RESULTS" || say "glyph: failed renders"
+
+  say "soak: $POLLS polls"
+  rm -rf "$WORK/soak"; mkdir -p "$WORK/soak"
+  cp "$W64/bench/soak_bench.exe" "$WORK/soak/"
+  (cd "$WORK/soak" && bash -c 'exec "$WINE" soak_bench.exe "$0" --linux-pid $$' "$POLLS") |
+    grep -v '^checkpoint' | tee -a "$RESULTS" || say "soak: failures"
+
+  say "kill during Apply: $KILLS SIGKILLs"
+  kill_loop
+}
+
+if [ "$inside" = 1 ]; then
+  inside_rig
+  exit 0
+fi
+
+# ------------------------------------------------------------------ outside
+
+bash tools/install-deps.sh
+say "building (x86_64 and i686, MinSizeRel like the release)"
+cmake -S . -B "$W64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DKOVIX_BENCH=ON >/dev/null
+cmake --build "$W64" -j2 --target kovix_tool floor_indicator glyph_bench soak_bench bench_driver >/dev/null
+cmake -S . -B "$RELEASE" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake --build "$RELEASE" -j2 --target kovix_tool >/dev/null
+rm -f "$RESULTS"
+mkdir -p "$WORK"
+
+KOVIX_RIG_TRACE=0 bash tools/rig.sh exec -- bash "$REPO/bench/run.sh" --inside \
+  $([ "$quick" = 1 ] && echo --quick) || say "the rig run ended with status $?"
+
+say "release executable"
+exe="$RELEASE/KOVIX Tool.exe"
+record release_bytes "$(stat -c %s "$exe")"
+record release_imports "$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | paste -sd, -)"
+if bash tests/release/check_imports.sh "$exe" >/dev/null; then record release_system_only 1; else record release_system_only 0; fi
+
+say "fuzzing the settings reader for $FUZZ_SECONDS s"
+cmake -S . -B "$FUZZ" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_C_COMPILER=clang -DKOVIX_FUZZ=ON >/dev/null
+cmake --build "$FUZZ" -j2 --target settings_fuzz >/dev/null
+rm -rf "$FUZZ/corpus-work" "$FUZZ/artifacts"
+mkdir -p "$FUZZ/corpus-work" "$FUZZ/artifacts"
+cp fuzz/corpus/* "$FUZZ/corpus-work/"
+fuzz_status=0
+UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" ASAN_OPTIONS="abort_on_error=1:detect_leaks=1" \
+  "$FUZZ/settings_fuzz" "$FUZZ/corpus-work" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 \
+  -timeout=10 -rss_limit_mb=1024 -artifact_prefix="$FUZZ/artifacts/" >"$FUZZ/fuzz.log" 2>&1 ||
+  fuzz_status=$?
+grep -E '^#[0-9]+' "$FUZZ/fuzz.log" | tail -n 1 >&2 || true
+record fuzz_seconds "$FUZZ_SECONDS"
+record fuzz_executions "$(sed -n 's/^stat::number_of_executed_units: *//p' "$FUZZ/fuzz.log" | tail -n 1)"
+record fuzz_exec_per_second "$(sed -n 's/^stat::average_exec_per_sec: *//p' "$FUZZ/fuzz.log" | tail -n 1)"
+record fuzz_coverage "$(grep -E '^#[0-9]+' "$FUZZ/fuzz.log" | tail -n 1 | sed -n 's/.*cov: \([0-9]*\) ft: \([0-9]*\).*/\1 edges, \2 features/p' | tr ' ' '_')"
+findings=$(ls "$FUZZ/artifacts" | wc -l)
+[ "$fuzz_status" -ne 0 ] && [ "$findings" -eq 0 ] && findings=1
+record fuzz_findings "$findings"
+
+# ------------------------------------------------------------------- report
+python3 "$REPO/bench/report.py" "$RESULTS" "$quick" | tee "$W64/results.md"

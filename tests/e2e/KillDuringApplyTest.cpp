@@ -1,0 +1,115 @@
+// The program killed (TerminateProcess, as hard as SIGKILL for the file) at
+// random moments while it applies and rewrites Resolution.ini again and
+// again: the file is always the old or the new whole text, and the next start
+// reads it. bench/run.sh does the same with 200 SIGKILLs of the host process.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include <string>
+
+#include "tests/e2e/ToolProcess.h"
+
+namespace {
+
+int const kKills = 20;
+int const kQueuedApplies = 300;
+
+// The default contents with Num Lock's icon on or off: the two texts the
+// rounds write in turn.
+std::string wholeText(bool numLock)
+{
+    return std::string("[KOVIX Tool resolution settings]\r\n"
+                       "Resolution=800,480;\r\n"
+                       "Scaling=0;\r\n"
+                       "Minimized=0;\r\n"
+                       ";For transparency, use '8487297'. Eg. \"NumLckBG=8487297;\"\r\n"
+                       "NumLock=") + (numLock ? "1" : "0") + ";\r\n"
+           "NumLckBG=0;\r\n"
+           "NumLckFG=65280;\r\n"
+           "CapsLock=1;\r\n"
+           "CpsLckBG=0;\r\n"
+           "CpsLckFG=65535;\r\n"
+           "ScrlLock=1;\r\n"
+           "ScrLckBG=0;\r\n"
+           "ScrLckFG=16776960;\r\n"
+           "\r\n"
+           "[OSD Settings]\r\n"
+           ";For extra OSD settings go to OSD.ini\r\n"
+           ";OSD keyboard indicator on\\off\r\n"
+           "KbInd=1;\r\n"
+           ";Color of the OSD keyboard indicator\r\n"
+           "KbIndClr=12616523;\r\n"
+           ";Position of the OSD, 1 = top-left, 2 = top-right, 3 = bottom-left, 4 = bottom-right, "
+           "5 = mid-left, 6 = mid-right\r\n"
+           "KbIndPos=4;";
+}
+
+struct ChildSearch {
+    wchar_t const* text;
+    HWND found;
+};
+
+BOOL CALLBACK matchChildText(HWND child, LPARAM param)
+{
+    ChildSearch& search = *reinterpret_cast<ChildSearch*>(param);
+    if (windowText(child) != search.text)
+        return TRUE;
+    search.found = child;
+    return FALSE;
+}
+
+HWND findControl(HWND window, wchar_t const* text)
+{
+    ChildSearch search = {text, nullptr};
+    EnumChildWindows(window, matchChildText, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST(KillDuringApply, TheSettingsFileIsAlwaysTheOldOrTheNewWholeText)
+{
+    TempFolder folder;
+    std::wstring const settings = folder.file(L"Resolution.ini");
+    std::wstring const temporary = folder.file(L"Resolution.in~");
+    std::string const numLockOn = wholeText(true);
+    std::string const numLockOff = wholeText(false);
+    ASSERT_TRUE(writeFileBytes(settings, numLockOn));
+
+    srand(4711);
+    int applied = 0;     // rounds whose file changed at least once
+    int insideWrite = 0; // kills that left the temporary file of the write
+    for (int round = 0; round < kKills; ++round) {
+        std::string const before = readFileBytes(settings);
+        ToolProcess tool(folder);
+        ASSERT_TRUE(tool.start());
+        HWND const window = tool.waitForMainWindow();
+        ASSERT_NE(nullptr, window) << "round " << round;
+        HWND const numLock = findControl(window, L"Num lock");
+        HWND const apply = findControl(window, L"Apply");
+        ASSERT_NE(nullptr, numLock);
+        ASSERT_NE(nullptr, apply);
+        // Each pair changes the text and writes it: the program applies
+        // without a pause until the kill.
+        for (int i = 0; i < kQueuedApplies; ++i) {
+            PostMessageW(numLock, BM_CLICK, 0, 0);
+            PostMessageW(apply, BM_CLICK, 0, 0);
+        }
+        Sleep(DWORD(rand() % 400));
+        tool.kill();
+
+        std::string const after = readFileBytes(settings);
+        ASSERT_TRUE(after == numLockOn || after == numLockOff)
+            << "round " << round << ": " << after.size() << " bytes:\n" << after;
+        applied += after != before;
+        if (fileExists(temporary)) {
+            ++insideWrite;
+            DeleteFileW(temporary.c_str());
+        }
+    }
+    printf("%d kills: the file changed in %d rounds, %d kills fell inside a write\n", kKills,
+           applied, insideWrite);
+    EXPECT_GT(applied, 0) << "no kill came after an Apply";
+}
+
+} // namespace

@@ -1,0 +1,131 @@
+// One copy at a time: a second start while the program runs ends at once
+// with code 0, adds no tray icons of its own, and brings the running copy's
+// window, hidden in the tray, to the front.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "tests/e2e/ToolProcess.h"
+
+namespace {
+
+// The defaults with "Start minimized" on and no OSD: the window starts
+// hidden in the tray with its four icons.
+std::string const kMinimizedSettings =
+    "[KOVIX Tool resolution settings]\r\n"
+    "Resolution=800,480;\r\n"
+    "Minimized=1;\r\n"
+    "NumLock=1;\r\n"
+    "CapsLock=1;\r\n"
+    "ScrlLock=1;\r\n"
+    "KbInd=0;\r\n";
+
+bool inRig()
+{
+    wchar_t value[8] = {};
+    return GetEnvironmentVariableW(L"KOVIX_RIG", value, ARRAYSIZE(value)) > 0 &&
+           std::wstring(value) == L"1";
+}
+
+// Width of the tray host's strip at the top right of the screen: the run of
+// its background colour along the top row. The host widens it for every
+// icon it docks.
+int trayStripWidth()
+{
+    int const width = GetSystemMetrics(SM_CXSCREEN);
+    HDC const screen = GetDC(nullptr);
+    HDC const memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = 1;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP const row = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ const old = SelectObject(memory, row);
+    BitBlt(memory, 0, 0, width, 1, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    DWORD const* pixels = static_cast<DWORD const*>(bits);
+    int left = width - 1;
+    while (left > 0 && pixels[left - 1] == pixels[width - 1])
+        --left;
+    SelectObject(memory, old);
+    DeleteObject(row);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return width - left;
+}
+
+bool shownInFront(HWND window)
+{
+    return IsWindowVisible(window) && !IsIconic(window) && GetForegroundWindow() == window;
+}
+
+class SingleInstance : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!inRig())
+            GTEST_SKIP() << "needs the test rig's tray host (tools/rig.sh exec)";
+    }
+
+    TempFolder firstFolder_;
+    TempFolder secondFolder_;
+    ToolProcess first_{firstFolder_};
+    ToolProcess second_{secondFolder_};
+};
+
+TEST_F(SingleInstance, ASecondStartEndsAndBringsTheFirstWindowOutOfTheTray)
+{
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), kMinimizedSettings));
+    ASSERT_TRUE(first_.start());
+    HWND const window = first_.waitForMainWindow();
+    ASSERT_NE(nullptr, window);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindowVisible(window) && IsIconic(window); }))
+        << "the first copy starts hidden in the tray";
+    // The tray host docks the four icons on its own time; wait until the
+    // strip stops growing.
+    int stripWidth = 0;
+    waitUntil([&] {
+        int const now = trayStripWidth();
+        bool const steady = now == stripWidth && now > 0;
+        stripWidth = now;
+        Sleep(300);
+        return steady;
+    }, 10000);
+    ASSERT_GT(stripWidth, 0);
+
+    ASSERT_TRUE(second_.start());
+    // While it runs, and for a while after, the second copy owns no main
+    // window (tray icons need one) and the strip does not grow.
+    int widestStrip = stripWidth;
+    bool secondHadWindow = false;
+    int exitCode = -1;
+    waitUntil([&] {
+        secondHadWindow = secondHadWindow || findProcessWindow(second_.id(), L"KOVIX TOOL") != nullptr;
+        widestStrip = std::max(widestStrip, trayStripWidth());
+        exitCode = second_.waitForExit(0);
+        return exitCode != -1;
+    }, 5000);
+    EXPECT_EQ(0, exitCode) << "the second copy ends with code 0 within 5 s";
+    EXPECT_FALSE(secondHadWindow);
+    EXPECT_FALSE(fileExists(secondFolder_.file(L"Resolution.ini")))
+        << "the second copy ends before it loads any settings";
+
+    EXPECT_TRUE(waitUntil([&] { return shownInFront(window); }))
+        << "visible " << IsWindowVisible(window) << ", minimised " << IsIconic(window)
+        << ", in front " << (GetForegroundWindow() == window);
+    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\single-instance-restored.bmp"));
+
+    waitUntil([&] {
+        widestStrip = std::max(widestStrip, trayStripWidth());
+        return false;
+    }, 1500);
+    EXPECT_EQ(stripWidth, widestStrip) << "no second set of tray icons";
+    EXPECT_EQ(-1, first_.waitForExit(0)) << "the first copy still runs";
+}
+
+} // namespace
