@@ -63,6 +63,12 @@ count_ctest "$logs/release.log"
 layer win64 win64
 count_ctest "$logs/win64.log"
 
+# The end-to-end tests save what the screen showed as BMP; keep PNG copies.
+for shot in build/win64/screenshots/*.bmp; do
+  [ -e "$shot" ] && convert "$shot" "${shot%.bmp}.png" 2>/dev/null
+done
+[ -d build/win64/screenshots ] && echo "screenshots: build/win64/screenshots/"
+
 rc=0
 for name in native fuzz release win64; do
   if [ "${status[$name]}" -ne 0 ]; then

@@ -124,6 +124,7 @@ TEST_F(Shell, BothAcceleratorsOpenTheAboutDialogWithTheRealTitle)
     ASSERT_NE(nullptr, about) << "Alt+/ opens About";
     EXPECT_EQ(std::wstring(L"KOVIX Tool Beta 1.0"), windowText(GetDlgItem(about, 101)));
     EXPECT_EQ(window, GetWindow(about, GW_OWNER));
+    Sleep(500); // let the dialog paint before the picture is taken
     EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\about.bmp"));
     PostMessageW(about, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(about); }));
@@ -165,6 +166,7 @@ TEST_F(Shell, TheAboutDialogEndsOnOkEnterEscAndItsCloseBox)
 TEST_F(Shell, MinimisingHidesAndShowHideOrADoubleClickBringsItBack)
 {
     HWND const window = startTool();
+    Sleep(500);
     EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\main-window.bmp"));
 
     PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
