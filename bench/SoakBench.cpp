@@ -72,6 +72,18 @@ void pumpMessages()
     }
 }
 
+// WM_PAINT messages the OSD window received: each runs a paint of its own
+// besides the ones the update decides on.
+long osdPaintMessages = 0;
+WNDPROC osdProcedure = nullptr;
+
+LRESULT CALLBACK countingOsdProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT)
+        ++osdPaintMessages;
+    return CallWindowProcW(osdProcedure, window, message, wParam, lParam);
+}
+
 bool toggledAs(int key, bool on)
 {
     return ((GetKeyState(key) & 1) != 0) == on;
@@ -141,6 +153,8 @@ int wmain(int argc, wchar_t** argv)
     bool const initial[3] = {toggledAs(kLockKeys[0], true), toggledAs(kLockKeys[1], true),
                              toggledAs(kLockKeys[2], true)};
     OsdIndicator& osd = OsdIndicator::get(nullptr, nullptr, 0, 4);
+    osdProcedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        osd.getWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(countingOsdProc)));
     long toggles = 0;
     long toggleFailures = 0;
     long lockChanges[4] = {};
@@ -158,6 +172,7 @@ int wmain(int argc, wchar_t** argv)
     }
     MemoryFigures const before = memoryFigures();
     SIZE_T highest = privateBytes(before);
+    osdPaintMessages = 0;
     printMemory("soak_start", before);
 
     double const start = secondsNow();
@@ -227,6 +242,7 @@ int wmain(int argc, wchar_t** argv)
     figure("soak_scroll_changes", double(lockChanges[lockTrayIndex(LockKey::Scroll)]));
     figure("soak_missed_locks", double(missed));
     figure("soak_osd_text_changes", double(textChanges));
+    figure("soak_osd_wm_paint", double(osdPaintMessages));
     figure("soak_ms_per_repainting_poll", textChanges > 0 ? changedSeconds * 1e3 / double(textChanges) : 0);
     figure("soak_ms_worst_repainting_poll", changedWorst * 1e3);
     figure("soak_us_per_quiet_poll", quietPolls > 0 ? quietSeconds * 1e6 / double(quietPolls) : 0);

@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
-"""Counts the frames drawn into one X window for SECONDS.
+"""Counts the frames drawn into one X window, and the repaints they make
+up, for SECONDS.
 
   count_damage.py XID SECONDS
 
 Uses the X DAMAGE extension at the "non-empty" level: one notification each
 time the window's damage goes from empty to non-empty, after which the
-damage is cleared again. Every frame Wine puts on the window counts once;
-two paints flushed to X together count as one. Prints "damage_frames N".
+damage is cleared again, so every frame Wine puts on the window counts once.
+Wine puts one paint of the OSD on the screen in one to three frames within a
+few milliseconds (the resize, the fill, the text); frames less than
+REPAINT_GAP apart count as one repaint. The program's repaints come from
+its 250 ms ticks, so two of them are never that close.
+Prints "damage_frames N" and "damage_repaints N".
 """
 import ctypes
 import select
@@ -15,6 +20,7 @@ import time
 
 X_DAMAGE_REPORT_NON_EMPTY = 3
 X_DAMAGE_NOTIFY = 0
+REPAINT_GAP = 0.1  # seconds
 
 x11 = ctypes.CDLL("libX11.so.6")
 xdamage = ctypes.CDLL("libXdamage.so.1")
@@ -49,6 +55,8 @@ def main():
     x11.XSync(display, 0)
     event = ctypes.create_string_buffer(192)  # XEvent is a union of 24 longs
     frames = 0
+    repaints = 0
+    last_frame = None
     fd = x11.XConnectionNumber(display)
     deadline = time.monotonic() + seconds
     while True:
@@ -61,9 +69,14 @@ def main():
         x11.XNextEvent(display, event)
         kind = ctypes.cast(event, ctypes.POINTER(ctypes.c_int))[0]
         if kind == event_base.value + X_DAMAGE_NOTIFY:
+            now = time.monotonic()
             frames += 1
+            if last_frame is None or now - last_frame > REPAINT_GAP:
+                repaints += 1
+            last_frame = now
             xdamage.XDamageSubtract(display, damage, 0, 0)
     print("damage_frames %d" % frames)
+    print("damage_repaints %d" % repaints)
 
 
 if __name__ == "__main__":

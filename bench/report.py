@@ -64,11 +64,16 @@ def main():
             "%s CPU s (floor %s; wineserver %s)" % (fmt(tool), fmt(floor), fmt(ws)),
             fmt(r, "x"), None if r is None else r <= limit)
     frames = num(f, "idle_b_osd_frames")
-    seconds = 20.0 if quick else 120.0
-    rate = None if frames is None else frames / seconds
+    repaints = num(f, "idle_b_osd_repaints")
+    seconds = num(f, "idle_seconds") or 120.0
+    rate = None if repaints is None else repaints / seconds
+    changes = num(f, "soak_osd_text_changes")
+    messages = num(f, "soak_osd_wm_paint")
+    per_update = None if not changes or messages is None else (changes + messages) / changes
     row("OSD repaints, defaults", "<= 1 a second on average",
-        "%s frames in %d s = %s/s" % (fmt(frames, digits=0), seconds, fmt(rate)), "",
-        None if rate is None else rate <= 1.0)
+        "%s repaints in %d s = %s/s (%s X frames); %s paints per repainting update (soak)" % (
+            fmt(repaints, digits=0), seconds, fmt(rate), fmt(frames, digits=0), fmt(per_update)),
+        "", None if rate is None else rate <= 1.0)
 
     paint = num(f, "soak_ms_per_repainting_poll")
     osd_worst = num(f, "latency_osd_worst_ms")

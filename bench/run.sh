@@ -134,6 +134,7 @@ idle_run() {
   if [ -n "$counter" ]; then
     wait "$counter"
     record "idle_${label}_osd_frames" "$(awk '/^damage_frames/ { print $2 }' "$WORK/damage-$label.txt")"
+    record "idle_${label}_osd_repaints" "$(awk '/^damage_repaints/ { print $2 }' "$WORK/damage-$label.txt")"
   fi
 }
 
@@ -180,6 +181,7 @@ kill_loop() {
 inside_rig() {
   trap stop_started EXIT
   mkdir -p "$WORK"
+  record idle_seconds "$IDLE_SECONDS"
   say "idle (a): lock icons only, ${IDLE_SECONDS} s"
   idle_run a 0
   exit_tool

@@ -206,6 +206,9 @@ void OsdIndicator::paint()
     SetTextColor(dc.get(), textColor);
     SetBkColor(dc.get(), backColor);
     DrawTextW(dc.get(), text, -1, &client, kTextFlags);
+    // The window is drawn whole: what the resize above invalidated would
+    // only bring a WM_PAINT that paints it all over again.
+    ValidateRect(window, nullptr);
 }
 
 OsdRect OsdIndicator::place(RECT const& textRect) const
