@@ -1,0 +1,519 @@
+// The on-screen display of the real program, seen from outside: its window
+// (class "KOVIXToolKbInd" of the program's process), where it sits, when it
+// shows, how Caps Lock typed with SendInput reaches it and the Caps Lock
+// tray icon, and how often it repaints. The OSD has no readable text, so its
+// text is judged by its size; its repaints are counted as X damage on its
+// rectangle (every paint puts its pixels to the X server again, changed or
+// not). The exact repaint rule is checked inside a process by
+// tests/win/OsdIndicatorTest.cpp; here the program as a whole is held to it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/ToolProcess.h"
+#include "tests/win/HostCommand.h"
+
+namespace {
+
+UINT const kExitCommand = 105;
+int const kMargin = 5;
+// The Caps Lock icon's colours: a magenta square with a cyan letter, colours
+// nothing else in the tray strip has.
+COLORREF const kCapsBack = RGB(255, 0, 255);
+char const kCapsBackSetting[] = "16711935";
+char const kCapsLetterSetting[] = "16776960";
+
+std::string resolutionSettings(int kbInd, int position)
+{
+    return std::string("[KOVIX Tool resolution settings]\r\n"
+                       "Resolution=800,480;\r\n"
+                       "Scaling=0;\r\n"
+                       "Minimized=1;\r\n"
+                       "NumLock=0;\r\n"
+                       "CapsLock=1;\r\n"
+                       "CpsLckBG=") + kCapsBackSetting + ";\r\n"
+           "CpsLckFG=" + kCapsLetterSetting + ";\r\n"
+           "ScrlLock=0;\r\n"
+           "\r\n"
+           "[OSD Settings]\r\n"
+           "KbInd=" + std::to_string(kbInd) + ";\r\n"
+           "KbIndClr=12616523;\r\n"
+           "KbIndPos=" + std::to_string(position) + ";";
+}
+
+std::string osdSettings(bool cpu, bool mem)
+{
+    return std::string("[KOVIX Tool OSD settings]\r\nCpuLoad=") + (cpu ? "1" : "0") +
+           ";\r\nMemLoad=" + (mem ? "1" : "0") + ";";
+}
+
+void pumpFor(DWORD milliseconds)
+{
+    waitUntil([] { return false; }, milliseconds);
+}
+
+// ------------------------------------------------------------- Caps Lock
+
+bool capsToggled()
+{
+    pumpFor(100);
+    return (GetKeyState(VK_CAPITAL) & 1) != 0;
+}
+
+void pressCaps()
+{
+    pressKeys({VK_CAPITAL});
+}
+
+// This process reads a lock as off until its next change; one press tells
+// the state, and at most one more leaves Caps Lock off.
+void switchCapsOff()
+{
+    pressCaps();
+    if (capsToggled())
+        pressCaps();
+}
+
+// ------------------------------------------------------------- geometry
+
+RECT windowRect(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+std::string describe(RECT const& rect)
+{
+    std::ostringstream text;
+    text << "(" << rect.left << "," << rect.top << ")-(" << rect.right << "," << rect.bottom
+         << ")";
+    return text.str();
+}
+
+// Where a window of the rectangle's size belongs for the position code.
+POINT expectedCorner(int position, RECT const& rect, int screenWidth, int screenHeight)
+{
+    int const w = rect.right - rect.left;
+    int const h = rect.bottom - rect.top;
+    int const left = kMargin;
+    int const right = screenWidth - w - kMargin;
+    int const top = kMargin;
+    int const bottom = screenHeight - h - kMargin;
+    int const middle = (screenHeight - h - kMargin) / 2;
+    switch (position) {
+    case 1:
+        return {left, top};
+    case 2:
+        return {right, top};
+    case 3:
+        return {left, bottom};
+    case 5:
+        return {left, middle};
+    case 6:
+        return {right, middle};
+    default:
+        return {right, bottom};
+    }
+}
+
+bool placedFor(int position, HWND window, int screenWidth, int screenHeight)
+{
+    RECT const rect = windowRect(window);
+    POINT const corner = expectedCorner(position, rect, screenWidth, screenHeight);
+    return rect.right > rect.left && rect.left == corner.x && rect.top == corner.y;
+}
+
+// The size of a text in the OSD's font: the icon-title font, bold.
+SIZE osdTextSize(wchar_t const* text)
+{
+    LOGFONTW logFont = {};
+    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(logFont), &logFont, 0);
+    logFont.lfWeight = FW_BOLD;
+    logFont.lfQuality = ANTIALIASED_QUALITY;
+    HFONT const font = CreateFontIndirectW(&logFont);
+    HDC const screen = GetDC(nullptr);
+    HGDIOBJ const previous = SelectObject(screen, font);
+    RECT rect = {0, 0, 0, 0};
+    DrawTextW(screen, text, -1, &rect, DT_CALCRECT);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(font);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+bool setScreenMode(DWORD width, DWORD height, DWORD flags = 0)
+{
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode);
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+    mode.dmPelsWidth = width;
+    mode.dmPelsHeight = height;
+    mode.dmBitsPerPel = 32;
+    return ChangeDisplaySettingsW(&mode, flags) == DISP_CHANGE_SUCCESSFUL;
+}
+
+void restoreNativeMode()
+{
+    if (!setScreenMode(800, 480, CDS_UPDATEREGISTRY) || host::screenSize() != "800x480")
+        host::setScreenMode("800x480");
+}
+
+// ------------------------------------------------------------- the tray
+
+// The Caps Lock icon as the tray strip shows it: its magenta square and the
+// rows its letter covers ("A" reaches higher than "a").
+struct CapsIcon {
+    bool found = false;
+    int width = 0;
+    int height = 0;
+    int letterTop = -1; // first row of the square with a letter pixel
+    int letterPixels = 0;
+};
+
+CapsIcon captureCapsIcon()
+{
+    int const width = GetSystemMetrics(SM_CXSCREEN);
+    int const rows = 24; // the strip is 20 rows high at the top edge
+    std::vector<DWORD> pixels(size_t(width) * rows);
+    HDC const screen = GetDC(nullptr);
+    HDC const memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -rows;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP const bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ const old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, rows, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    if (bits != nullptr)
+        std::copy_n(static_cast<DWORD const*>(bits), pixels.size(), pixels.begin());
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    auto colourAt = [&](int x, int y) {
+        DWORD const bgrx = pixels[size_t(y) * size_t(width) + size_t(x)];
+        return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
+    };
+    CapsIcon icon;
+    int left = width, right = -1, top = rows, bottom = -1;
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < width; ++x)
+            if (colourAt(x, y) == kCapsBack) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    if (right < 0)
+        return icon;
+    icon.found = true;
+    icon.width = right - left + 1;
+    icon.height = bottom - top + 1;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x)
+            if (colourAt(x, y) != kCapsBack) {
+                ++icon.letterPixels;
+                if (icon.letterTop < 0)
+                    icon.letterTop = y - top;
+            }
+    return icon;
+}
+
+// ------------------------------------------------------------- repaints
+
+// Times (ms from the start) of the paints on `rect` during `seconds`,
+// counted by the host as X damage: the drawing requests of one paint come
+// together, so damage that follows other damage within 150 ms is the same
+// paint (paints of the program are a 250 ms tick apart at the least). The whole-screen damage reported when counting starts is left out.
+std::vector<int> paintTimes(RECT const& rect, int seconds)
+{
+    std::ostringstream script;
+    script << "python3 - " << seconds << " " << rect.left << " " << rect.top << " " << rect.right
+           << " " << rect.bottom << " <<'PY'\n"
+           << R"PY(import ctypes, sys, time
+x11 = ctypes.CDLL("libX11.so.6")
+damage = ctypes.CDLL("libXdamage.so.1")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x11.XDefaultRootWindow.restype = ctypes.c_ulong
+x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x11.XPending.argtypes = [ctypes.c_void_p]
+x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+x11.XFlush.argtypes = [ctypes.c_void_p]
+damage.XDamageQueryExtension.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
+                                         ctypes.POINTER(ctypes.c_int)]
+damage.XDamageCreate.restype = ctypes.c_ulong
+damage.XDamageCreate.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int]
+class Rect(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short),
+                ("w", ctypes.c_ushort), ("h", ctypes.c_ushort)]
+class DamageNotify(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("drawable", ctypes.c_ulong),
+                ("damage", ctypes.c_ulong), ("level", ctypes.c_int), ("more", ctypes.c_int),
+                ("timestamp", ctypes.c_ulong), ("area", Rect), ("geometry", Rect)]
+seconds = float(sys.argv[1])
+left, top, right, bottom = map(int, sys.argv[2:6])
+dpy = x11.XOpenDisplay(None)
+event_base, error_base = ctypes.c_int(), ctypes.c_int()
+if not dpy or not damage.XDamageQueryExtension(dpy, ctypes.byref(event_base),
+                                               ctypes.byref(error_base)):
+    sys.exit(3)
+root = x11.XDefaultRootWindow(dpy)
+damage.XDamageCreate(dpy, root, 0)  # XDamageReportRawRectangles
+x11.XFlush(dpy)
+event = ctypes.create_string_buffer(256)
+start = time.monotonic()
+last = None
+while time.monotonic() - start < seconds:
+    while x11.XPending(dpy):
+        x11.XNextEvent(dpy, event)
+        notify = DamageNotify.from_buffer(event)
+        if notify.type != event_base.value:
+            continue
+        a = notify.area
+        if a.x <= 0 and a.y <= 0 and a.x + a.w >= right and a.y + a.h >= bottom:
+            continue
+        if a.x < right and a.x + a.w > left and a.y < bottom and a.y + a.h > top:
+            now = (time.monotonic() - start) * 1000
+            if last is None or now - last > 150:
+                print(int(now))
+            last = now
+    time.sleep(0.005)
+PY
+)PY";
+    host::Result const result = host::run(script.str(), DWORD(seconds) * 1000 + 15000);
+    EXPECT_EQ(0, result.status) << "counting X damage: " << result.output;
+    std::vector<int> times;
+    std::istringstream lines(result.output);
+    for (int time = 0; lines >> time;)
+        times.push_back(time);
+    return times;
+}
+
+// Makes `window` repaint unchanged once, a second into the next counting:
+// the control that shows a repaint of the same pixels is counted too.
+HWND pokedWindow = nullptr;
+
+void CALLBACK pokeOnce(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    RedrawWindow(pokedWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+}
+
+void pokeInASecond(HWND window)
+{
+    pokedWindow = window;
+    SetTimer(nullptr, 0, 1000, pokeOnce);
+}
+
+std::string joined(std::vector<int> const& values)
+{
+    std::ostringstream text;
+    for (int value : values)
+        text << value << " ";
+    return text.str();
+}
+
+// ------------------------------------------------------------- fixture
+
+class Osd : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!host::inRig())
+            GTEST_SKIP() << "needs the test rig's display and tray host (tools/rig.sh exec)";
+        restoreNativeMode();
+        // The program reads every lock as off when it starts, so Caps Lock
+        // must really be off by then.
+        switchCapsOff();
+        ASSERT_FALSE(capsToggled());
+    }
+    void TearDown() override
+    {
+        stop();
+        if (!host::inRig()) // never someone's own display or keyboard
+            return;
+        if (capsToggled())
+            pressCaps();
+        restoreNativeMode();
+    }
+
+    // Starts the program with these settings; returns its OSD window, if any.
+    HWND start(std::string const& resolution, std::string const& osd)
+    {
+        stop();
+        EXPECT_TRUE(writeFileBytes(folder_.file(L"Resolution.ini"), resolution));
+        EXPECT_TRUE(writeFileBytes(folder_.file(L"OSD.ini"), osd));
+        tool_.reset(new ToolProcess(folder_));
+        EXPECT_TRUE(tool_->start());
+        // The OSD is made before the main window's controls.
+        if (tool_->waitForMainWindow() == nullptr)
+            return nullptr;
+        return findProcessWindow(tool_->id(), L"KOVIXToolKbInd");
+    }
+
+    void stop()
+    {
+        if (!tool_)
+            return;
+        if (HWND const window = tool_->mainWindow()) {
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0);
+            tool_->waitForExit(5000);
+        }
+        tool_.reset();
+    }
+
+    TempFolder folder_;
+    std::unique_ptr<ToolProcess> tool_;
+};
+
+} // namespace
+
+TEST_F(Osd, ExistsOnlyWithKbIndAndSitsWhereKbIndPosSays)
+{
+    HWND osd = start(resolutionSettings(0, 4), osdSettings(false, true));
+    ASSERT_NE(nullptr, tool_->mainWindow());
+    pumpFor(600);
+    EXPECT_EQ(nullptr, findProcessWindow(tool_->id(), L"KOVIXToolKbInd")) << "KbInd=0";
+
+    // The memory item keeps the window shown: two lines.
+    for (int position : {1, 2, 3, 4, 5, 6, 0, 9}) {
+        osd = start(resolutionSettings(1, position), osdSettings(false, true));
+        ASSERT_NE(nullptr, osd) << "KbInd=1, KbIndPos=" << position;
+        EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(osd) && placedFor(position, osd, 800, 480); },
+                              3000))
+            << "KbIndPos=" << position << ": " << describe(windowRect(osd));
+        RECT const rect = windowRect(osd);
+        EXPECT_GT(rect.bottom - rect.top, osdTextSize(L"RAM Used:").cy) << "two lines";
+        EXPECT_EQ(L"", windowText(osd));
+    }
+}
+
+TEST_F(Osd, CapsLockAloneShowsTheWindowAndTurnsTheTrayIconToACapital)
+{
+    HWND const osd = start(resolutionSettings(1, 4), osdSettings(false, false));
+    ASSERT_NE(nullptr, osd);
+    pumpFor(600);
+    EXPECT_FALSE(IsWindowVisible(osd)) << "no loads, no locks: nothing to show";
+    CapsIcon const off = captureCapsIcon();
+    ASSERT_TRUE(off.found) << "the Caps Lock icon in the tray strip";
+    EXPECT_EQ(16, off.width);
+    EXPECT_EQ(16, off.height);
+    ASSERT_GT(off.letterPixels, 0) << "\"a\" on the square";
+
+    pressCaps();
+    DWORD const pressed = GetTickCount();
+    DWORD shownAfter = 0;
+    DWORD iconAfter = 0;
+    waitUntil([&] {
+        DWORD const now = GetTickCount() - pressed;
+        if (shownAfter == 0 && IsWindowVisible(osd))
+            shownAfter = now;
+        if (iconAfter == 0 && captureCapsIcon().letterTop < off.letterTop)
+            iconAfter = now;
+        return shownAfter != 0 && iconAfter != 0;
+    }, 3000);
+    std::printf("Caps Lock on: OSD shown after %lu ms, tray icon \"A\" after %lu ms\n",
+                shownAfter, iconAfter);
+    EXPECT_NE(0u, shownAfter) << "the OSD shows with Caps Lock on";
+    EXPECT_NE(0u, iconAfter) << "the tray icon turns to \"A\"";
+    pumpFor(300);
+    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\osd-caps-lock.bmp"));
+
+    // "Caps Lock" alone: one line of the bold UI font, bottom-right.
+    SIZE const text = osdTextSize(L"Caps Lock");
+    EXPECT_TRUE(waitUntil([&] { return placedFor(4, osd, 800, 480); }, 1000));
+    RECT const rect = windowRect(osd);
+    EXPECT_EQ(text.cx, rect.right - rect.left) << describe(rect);
+    EXPECT_EQ(text.cy, rect.bottom - rect.top) << describe(rect);
+    EXPECT_EQ(800 - kMargin, rect.right);
+    EXPECT_EQ(480 - kMargin, rect.bottom);
+
+    // Nothing shown changes now: no repaint at all; though one that the
+    // system asks for is seen.
+    std::vector<int> const idle = paintTimes(rect, 3);
+    EXPECT_TRUE(idle.empty()) << "paints at " << joined(idle) << "ms";
+    pokeInASecond(osd);
+    std::vector<int> const asked = paintTimes(rect, 2);
+    EXPECT_EQ(1u, asked.size()) << "paints at " << joined(asked) << "ms";
+
+    // A display switch by a Windows program moves it to the new corner.
+    ASSERT_TRUE(setScreenMode(1024, 768));
+    EXPECT_TRUE(waitUntil([&] { return placedFor(4, osd, 1024, 768); }, 3000))
+        << describe(windowRect(osd));
+    EXPECT_EQ(1024 - kMargin, windowRect(osd).right);
+    ASSERT_TRUE(setScreenMode(800, 480));
+    EXPECT_TRUE(waitUntil([&] { return placedFor(4, osd, 800, 480); }, 3000))
+        << describe(windowRect(osd));
+
+    pressCaps();
+    EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(osd); }, 3000)) << "hidden again";
+    EXPECT_TRUE(waitUntil([&] { return captureCapsIcon().letterTop == off.letterTop; }, 3000))
+        << "back to \"a\"";
+}
+
+TEST_F(Osd, RepaintsOnlyOnASampleWhenIdleAndFollowsCapsLockQuickly)
+{
+    HWND const osd = start(resolutionSettings(1, 4), osdSettings(false, true));
+    ASSERT_NE(nullptr, osd);
+    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(osd); }, 3000));
+    pumpFor(300);
+
+    // Only the memory figure can change, and it is compared once a second:
+    // never more than one paint a second, against four updates a second.
+    int const seconds = 10;
+    RECT const rect = windowRect(osd);
+    std::vector<int> const paints = paintTimes(rect, seconds);
+    std::vector<int> gaps;
+    for (size_t i = 1; i < paints.size(); ++i)
+        gaps.push_back(paints[i] - paints[i - 1]);
+    std::printf("idle %d s with the memory line: %zu paints, at %s ms\n", seconds, paints.size(),
+                joined(paints).c_str());
+    EXPECT_LE(int(paints.size()), seconds + 1);
+    // Sampling updates are four ticks apart; a late tick may shorten one gap.
+    for (int gap : gaps)
+        EXPECT_GE(gap, 600) << "paints at " << joined(paints) << "ms";
+
+    // Lock latency: Caps Lock typed, until the window grows or shrinks by
+    // the "Caps Lock" line. Presses fall at different points of the 250 ms
+    // tick. A figure to read, not a limit.
+    std::vector<DWORD> latencies;
+    int missed = 0;
+    for (int press = 0; press < 20; ++press) {
+        pumpFor(DWORD(60 + press * 37 % 250));
+        LONG const height = windowRect(osd).bottom - windowRect(osd).top;
+        pressCaps();
+        DWORD const pressed = GetTickCount();
+        bool changed = false;
+        while (!changed && GetTickCount() - pressed < 2000) {
+            RECT const now = windowRect(osd);
+            changed = now.bottom - now.top != height;
+            if (!changed)
+                Sleep(1);
+        }
+        if (changed)
+            latencies.push_back(GetTickCount() - pressed);
+        else
+            ++missed;
+    }
+    EXPECT_EQ(0, missed) << "presses the window did not follow within 2 s";
+    ASSERT_FALSE(latencies.empty());
+    std::sort(latencies.begin(), latencies.end());
+    std::printf("Caps Lock to OSD, %zu presses: median %lu ms, worst %lu ms, best %lu ms\n",
+                latencies.size(), latencies[latencies.size() / 2], latencies.back(),
+                latencies.front());
+}
