@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils
-  xdotool trayer imagemagick python3
+  xdotool trayer imagemagick python3 libxdamage1
 )
 
 # One query for all packages: this runs before every test rig start.
