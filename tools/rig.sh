@@ -196,14 +196,14 @@ cmd_set_mode() {
     exit 2
   fi
   local output current
-  output=$(xrandr --current | awk '$2 == "connected" !found { print $1; found = 1 }')
+  output=$(xrandr --current | awk '$2 == "connected" && !found { print $1; found = 1 }')
   [ -n "$output" ] || { say "no connected RandR output on $DISPLAY"; exit 1; }
   if ! xrandr --current | awk -v m="$1" '$1 == m { f = 1 } END { exit !f }'; then
     say "mode $1 is not available on $DISPLAY"
     exit 1
   fi
   xrandr --output "$output" --mode "$1"
-  current=$(xdpyinfo | awk '/dimensions:/ !found { print $2; found = 1 }')
+  current=$(xdpyinfo | awk '/dimensions:/ && !found { print $2; found = 1 }')
   [ "$current" = "$1" ] || { say "mode is $current after switching to $1"; exit 1; }
 }
 
