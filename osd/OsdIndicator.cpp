@@ -194,9 +194,15 @@ void OsdIndicator::paint()
     if (foreground != nullptr && foreground != window)
         SetForegroundWindow(foreground);
 
+    // Moving a window to where it already is still costs a round of window
+    // messages and X requests; most repaints change a figure, not the size.
     OsdRect const where = place(textRect);
-    SetWindowPos(window, nullptr, where.x, where.y, where.width, where.height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT current = {};
+    GetWindowRect(window, &current);
+    if (current.left != where.x || current.top != where.y ||
+        current.right - current.left != where.width || current.bottom - current.top != where.height)
+        SetWindowPos(window, nullptr, where.x, where.y, where.width, where.height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
 
     brush.reset(CreateSolidBrush(backColor));
     RECT client = {};

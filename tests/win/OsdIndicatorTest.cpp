@@ -156,9 +156,11 @@ std::wstring className(HWND window)
     return name;
 }
 
-// Paints of the OSD as seen from outside: every paint places the window
-// with SetWindowPos(SWP_NOZORDER | SWP_NOACTIVATE), which no other step
-// does with a position.
+// Paints of the OSD as seen from outside: a paint that finds the window
+// away from its place puts it back with SetWindowPos(SWP_NOZORDER |
+// SWP_NOACTIVATE), which no other step does with a position. The counting
+// loops move the window aside before each update (nudgeAside), so that
+// every paint shows.
 struct PaintCounter {
     WNDPROC original = nullptr;
     int updatePaints = 0;  // paints outside WM_PAINT: made by update()
@@ -188,6 +190,15 @@ void countPaintsOf(HWND window)
     counter = PaintCounter();
     counter.original = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(countingProc)));
+}
+
+// Moves the window one pixel aside without the WM_WINDOWPOSCHANGING the
+// counter looks for.
+void nudgeAside(HWND window)
+{
+    RECT const rect = windowRect(window);
+    SetWindowPos(window, nullptr, rect.left + 1, rect.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSENDCHANGING);
 }
 
 // The CPU line and the MiB figure of a text, the two values whose change at a
@@ -459,6 +470,7 @@ void checkIdleRepaints(OsdIndicator& osd, int updates, DWORD spacingMs, char con
     int unexpected = 0;
     for (int index = 0; index < updates; ++index) {
         int const before = counter.updatePaints;
+        nudgeAside(osd.getWindow());
         osd.update(false, true, false, false);
         bool const sampling = index % 4 == 0; // the caller starts on a sampling update
         bool const changed = comparedFigures(osd.text) != comparedFigures(previous);
@@ -485,9 +497,12 @@ void checkRepaintsOnlyOnChange(int updates, DWORD spacingMs)
     OsdIndicator& osd = makeOsd();
     ASSERT_TRUE(osd.showCpu && osd.showMem);
     countPaintsOf(osd.getWindow());
-    for (int index = 0; index < 3; ++index)
+    for (int index = 0; index < 3; ++index) {
+        nudgeAside(osd.getWindow());
         osd.update(false, false, false, true);
+    }
     EXPECT_EQ(3, counter.updatePaints) << "every forced update paints";
+    nudgeAside(osd.getWindow());
     osd.update(false, true, false, false); // Caps Lock on: paints
     EXPECT_EQ(4, counter.updatePaints);
     SetWindowLongPtrW(osd.getWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(counter.original));
