@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <set>
 #include <string>
 
 namespace {
@@ -15,85 +14,45 @@ std::wstring text(wchar_t const* s)
 
 } // namespace
 
-TEST(GlyphLeft, KnownFontWidths)
+TEST(GlyphLeft, FontWidthsAndTruncationTowardZero)
 {
-    EXPECT_EQ(4, glyphLeft(10));
-    EXPECT_EQ(1, glyphLeft(17));
-    EXPECT_EQ(0, glyphLeft(18));
-}
-
-TEST(GlyphLeft, HalvingTruncatesTowardZero)
-{
-    // Odd overhangs round toward zero, not down: 19 gives -3 / 2 = -1.
-    EXPECT_EQ(0, glyphLeft(19));
-    EXPECT_EQ(-1, glyphLeft(21));
-    EXPECT_EQ(-11, glyphLeft(40));
-    EXPECT_EQ(8, glyphLeft(1));
-    EXPECT_EQ(9, glyphLeft(0));
-}
-
-TEST(GlyphLeft, EvenWidthsSitOnePixelRightOfCentre)
-{
+    // The font widths of the tray glyphs, then odd overhangs: 19 gives
+    // -3 / 2 = -1, rounded toward zero, not down.
+    int const rows[][2] = {{10, 4}, {17, 1}, {18, 0}, {19, 0}, {21, -1}, {40, -11}, {1, 8}, {0, 9}};
+    for (auto const& row : rows)
+        EXPECT_EQ(row[1], glyphLeft(row[0])) << "width " << row[0];
     for (int width = 0; width <= kGlyphIconSize; width += 2) {
-        int const left = glyphLeft(width);
-        int const spaceRight = kGlyphIconSize - (left + width);
-        EXPECT_EQ(spaceRight + 2, left) << width;
+        int const spaceRight = kGlyphIconSize - (glyphLeft(width) + width);
+        EXPECT_EQ(spaceRight + 2, glyphLeft(width)) << "even widths sit one pixel right of centre";
     }
-}
-
-TEST(GlyphLeft, AbsurdMetricsDoNotOverflow)
-{
     EXPECT_LT(glyphLeft(INT_MAX), 0);
     EXPECT_GT(glyphLeft(INT_MIN), 0);
 }
 
-TEST(LockTable, PollOrderIsScrollCapsNum)
+TEST(LockTable, PollOrderKeysRecordsAndTexts)
 {
     ASSERT_EQ(3u, kLockCount);
-    EXPECT_EQ(LockKey::Scroll, kLockPollOrder[0]);
-    EXPECT_EQ(LockKey::Caps, kLockPollOrder[1]);
-    EXPECT_EQ(LockKey::Num, kLockPollOrder[2]);
-}
-
-TEST(LockTable, VirtualKeys)
-{
-    EXPECT_EQ(145, lockVirtualKey(LockKey::Scroll)); // VK_SCROLL
-    EXPECT_EQ(20, lockVirtualKey(LockKey::Caps));    // VK_CAPITAL
-    EXPECT_EQ(144, lockVirtualKey(LockKey::Num));    // VK_NUMLOCK
-}
-
-TEST(LockTable, EachLockHasItsOwnTrayRecordAfterTheMainIcon)
-{
-    EXPECT_EQ(3u, lockTrayIndex(LockKey::Scroll));
-    EXPECT_EQ(2u, lockTrayIndex(LockKey::Caps));
-    EXPECT_EQ(1u, lockTrayIndex(LockKey::Num));
-    std::set<size_t> indices;
-    for (LockKey lock : kLockPollOrder)
-        indices.insert(lockTrayIndex(lock));
-    EXPECT_EQ(kLockCount, indices.size());
-    EXPECT_EQ(0u, indices.count(0)); // record 0 is the main icon
-}
-
-TEST(LockTable, ScrollLockTexts)
-{
-    EXPECT_EQ(L"S", text(lockGlyph(LockKey::Scroll, true)));
-    EXPECT_EQ(L"Scroll lock is ON", text(lockTip(LockKey::Scroll, true)));
-    EXPECT_EQ(L"", text(lockGlyph(LockKey::Scroll, false)));
-    EXPECT_EQ(L"Scroll lock is OFF", text(lockTip(LockKey::Scroll, false)));
-}
-
-TEST(LockTable, CapsLockTexts)
-{
-    EXPECT_EQ(L"A", text(lockGlyph(LockKey::Caps, true)));
-    EXPECT_EQ(L"Caps lock is ON", text(lockTip(LockKey::Caps, true)));
-    EXPECT_EQ(L"a", text(lockGlyph(LockKey::Caps, false)));
-    EXPECT_EQ(L"Caps lock is OFF", text(lockTip(LockKey::Caps, false)));
-}
-
-TEST(LockTable, NumLockTexts)
-{
-    EXPECT_EQ(L"N", text(lockGlyph(LockKey::Num, true)));
-    EXPECT_EQ(L"Num lock is ON", text(lockTip(LockKey::Num, true)));
-    EXPECT_EQ(L"", text(lockGlyph(LockKey::Num, false)));
-    EXPECT_EQ(L"Num lock is OFF", text(lockTip(LockKey::Num, false)));
+    struct Row {
+        LockKey lock;
+        int virtualKey;
+        size_t trayIndex; // record 0 is the main icon
+        wchar_t const *glyphOn, *glyphOff, *tipOn, *tipOff;
+    };
+    // In poll order.
+    Row const rows[] = {
+        {LockKey::Scroll, 145, 3, L"S", L"", L"Scroll lock is ON", L"Scroll lock is OFF"},
+        {LockKey::Caps, 20, 2, L"A", L"a", L"Caps lock is ON", L"Caps lock is OFF"},
+        {LockKey::Num, 144, 1, L"N", L"", L"Num lock is ON", L"Num lock is OFF"},
+    };
+    for (size_t i = 0; i < kLockCount; ++i) {
+        Row const& row = rows[i];
+        SCOPED_TRACE(text(row.tipOn));
+        EXPECT_EQ(row.lock, kLockPollOrder[i]);
+        EXPECT_EQ(row.virtualKey, lockVirtualKey(row.lock));
+        EXPECT_EQ(row.trayIndex, lockTrayIndex(row.lock));
+        EXPECT_EQ(row.glyphOn, text(lockGlyph(row.lock, true)));
+        EXPECT_EQ(row.glyphOff, text(lockGlyph(row.lock, false)));
+        EXPECT_EQ(row.tipOn, text(lockTip(row.lock, true)));
+        EXPECT_EQ(row.tipOff, text(lockTip(row.lock, false)));
+    }
 }

@@ -2,46 +2,15 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-struct Size {
-    int width;
-    int height;
-};
-
-Size const kScreens[] = {{800, 480}, {800, 600}, {1024, 768}};
-Size const kTexts[] = {{90, 40}, {91, 41}, {1, 1}, {150, 97}};
-
-// The position table, read column by column.
-bool onLeft(int code)
-{
-    return code == 1 || code == 3 || code == 5;
-}
-
-bool onTop(int code)
-{
-    return code == 1 || code == 2;
-}
-
-bool inMiddle(int code)
-{
-    return code == 5 || code == 6;
-}
-
-} // namespace
-
 TEST(OsdPlacement, KnownPlaces)
 {
     OsdRect const topRight = placeOsd(2, 800, 480, 90, 40);
     EXPECT_EQ(705, topRight.x);
     EXPECT_EQ(5, topRight.y);
-
     OsdRect const midLeft = placeOsd(5, 800, 480, 90, 40);
     EXPECT_EQ(5, midLeft.x);
     EXPECT_EQ(217, midLeft.y);
-
-    uint8_t const bottomRightCodes[] = {0, 4, 9, 7, 255};
-    for (uint8_t code : bottomRightCodes) {
+    for (uint8_t code : {0, 4, 9, 7, 255}) {
         OsdRect const rect = placeOsd(code, 800, 480, 90, 40);
         EXPECT_EQ(705, rect.x) << int(code);
         EXPECT_EQ(435, rect.y) << int(code);
@@ -50,34 +19,38 @@ TEST(OsdPlacement, KnownPlaces)
 
 TEST(OsdPlacement, EveryCodeOnEveryScreen)
 {
-    int const margin = 5;
-    for (Size const screen : kScreens) {
-        for (Size const textSize : kTexts) {
-            for (int code = 0; code <= 255; ++code) {
-                int const x = onLeft(code) ? margin : screen.width - textSize.width - margin;
-                int y = screen.height - textSize.height - margin;
-                if (onTop(code))
-                    y = margin;
-                else if (inMiddle(code))
-                    y = (screen.height - textSize.height - margin) / 2;
-
-                OsdRect const rect =
-                    placeOsd(uint8_t(code), screen.width, screen.height, textSize.width, textSize.height);
-                EXPECT_EQ(x, rect.x) << code << " on " << screen.width << "x" << screen.height;
-                EXPECT_EQ(y, rect.y) << code << " on " << screen.width << "x" << screen.height;
-                EXPECT_EQ(textSize.width, rect.width);
-                EXPECT_EQ(textSize.height, rect.height);
-            }
+    // Left and top are 5 pixels in; the middle sits above centre, its odd
+    // half cut: (600 - 41 - 5) / 2 = 277 where centred would be 279.
+    struct Row {
+        int screenWidth, screenHeight, textWidth, textHeight;
+        int right, middle, bottom;
+    };
+    Row const rows[] = {
+        {800, 480, 90, 40, 705, 217, 435},    {800, 480, 91, 41, 704, 217, 434},
+        {800, 480, 1, 1, 794, 237, 474},      {800, 480, 150, 97, 645, 189, 378},
+        {800, 600, 90, 40, 705, 277, 555},    {800, 600, 91, 41, 704, 277, 554},
+        {800, 600, 1, 1, 794, 297, 594},      {800, 600, 150, 97, 645, 249, 498},
+        {1024, 768, 90, 40, 929, 361, 723},   {1024, 768, 91, 41, 928, 361, 722},
+        {1024, 768, 1, 1, 1018, 381, 762},    {1024, 768, 150, 97, 869, 333, 666},
+    };
+    for (Row const& row : rows) {
+        // 1 top-left, 2 top-right, 3 bottom-left, 4 bottom-right, 5 mid-left,
+        // 6 mid-right; every other code is bottom-right.
+        int const xs[] = {row.right, 5, row.right, 5, row.right, 5, row.right};
+        int const ys[] = {row.bottom, 5, 5, row.bottom, row.bottom, row.middle, row.middle};
+        for (int code = 0; code <= 255; ++code) {
+            OsdRect const rect = placeOsd(uint8_t(code), row.screenWidth, row.screenHeight,
+                                          row.textWidth, row.textHeight);
+            int const column = code <= 6 ? code : 0;
+            SCOPED_TRACE(testing::Message() << "code " << code << " on " << row.screenWidth << "x"
+                                            << row.screenHeight << ", text " << row.textWidth
+                                            << "x" << row.textHeight);
+            EXPECT_EQ(xs[column], rect.x);
+            EXPECT_EQ(ys[column], rect.y);
+            EXPECT_EQ(row.textWidth, rect.width);
+            EXPECT_EQ(row.textHeight, rect.height);
         }
     }
-}
-
-TEST(OsdPlacement, MiddleSitsAboveCentre)
-{
-    // 600 - 41 - 5 = 554 halves to 277; centred would be 279.
-    EXPECT_EQ(277, placeOsd(6, 800, 600, 90, 41).y);
-    // An odd remainder is cut: 768 - 40 - 5 = 723 gives 361.
-    EXPECT_EQ(361, placeOsd(5, 1024, 768, 90, 40).y);
 }
 
 TEST(OsdPlacement, TextTallerThanTheScreenTruncatesTowardZero)
@@ -88,18 +61,14 @@ TEST(OsdPlacement, TextTallerThanTheScreenTruncatesTowardZero)
     EXPECT_EQ(-395, placeOsd(2, 300, 100, 690, 200).x);
 }
 
-TEST(OsdTextColour, DistinctColoursStay)
+TEST(OsdTextColour, OnlyAColourEqualToTheBackgroundMovesOneUnitOff)
 {
-    EXPECT_EQ(0x0000FFu, osdTextColour(0x0000FF, 0xF0F0F0));
-    EXPECT_EQ(0xF0F0F1u, osdTextColour(0xF0F0F1, 0xF0F0F0));
-    EXPECT_EQ(0xFFFFFFu, osdTextColour(0xFFFFFF, 0xF0F0F0));
-}
-
-TEST(OsdTextColour, EqualColoursMoveOneUnitOff)
-{
-    EXPECT_EQ(0xF0F0F1u, osdTextColour(0xF0F0F0, 0xF0F0F0));
-    EXPECT_EQ(1u, osdTextColour(0, 0));
-    EXPECT_EQ(0xFFFFFFu, osdTextColour(0xFFFFFE, 0xFFFFFE));
-    // White cannot go up.
-    EXPECT_EQ(0xFFFFFEu, osdTextColour(0xFFFFFF, 0xFFFFFF));
+    uint32_t const rows[][3] = {
+        {0x0000FF, 0xF0F0F0, 0x0000FF}, {0xF0F0F1, 0xF0F0F0, 0xF0F0F1},
+        {0xFFFFFF, 0xF0F0F0, 0xFFFFFF}, {0xF0F0F0, 0xF0F0F0, 0xF0F0F1},
+        {0, 0, 1}, {0xFFFFFE, 0xFFFFFE, 0xFFFFFF},
+        {0xFFFFFF, 0xFFFFFF, 0xFFFFFE}, // white cannot go up
+    };
+    for (auto const& row : rows)
+        EXPECT_EQ(row[2], osdTextColour(row[0], row[1])) << std::hex << row[0] << " on " << row[1];
 }

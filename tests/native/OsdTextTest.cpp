@@ -9,82 +9,37 @@
 
 namespace {
 
-// Splits at every "\n"; an empty text has no lines, and a stray separator at
-// either end shows up as an empty line.
+wchar_t const kMem[] = L"RAM Used:\n301MB (59%)";
+wchar_t const kCpuMem[] = L"CPU Load: 12%\nRAM Used:\n301MB (59%)";
+
+// Splits at every "\n"; a stray separator at either end shows as an empty line.
 std::vector<std::wstring> lines(std::wstring const& text)
 {
     std::vector<std::wstring> result;
-    if (text.empty())
-        return result;
-    size_t start = 0;
-    for (;;) {
+    for (size_t start = 0; !text.empty();) {
         size_t const end = text.find(L'\n', start);
-        result.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        result.push_back(text.substr(start, end == std::wstring::npos ? end : end - start));
         if (end == std::wstring::npos)
-            return result;
+            break;
         start = end + 1;
     }
+    return result;
 }
 
-std::wstring cpuLine(int load)
+OsdUpdateInput allShown(bool locksOn)
 {
-    return L"CPU Load: " + std::to_wstring(load) + L"%";
-}
-
-std::wstring mibLine(uint64_t mib, uint32_t load)
-{
-    return std::to_wstring(mib) + L"MB (" + std::to_wstring(load) + L"%)";
-}
-
-int const kIgnoredCpu = 777; // what the caller passes when it did not sample
-
-struct UpdateResult {
-    bool sampling;
-    bool repaint;
-    std::wstring text;
-};
-
-// Drives updates the way the OSD does: the CPU is sampled only when the update
-// is a sampling one.
-class OsdUpdates : public ::testing::Test {
-protected:
-    OsdUpdates()
-    {
-        input.showCpu = true;
-        input.showMem = true;
-        input.memOk = true;
-        input.usedMiB = 301;
-        input.memLoad = 59;
-    }
-
-    UpdateResult update(int cpuSample = -1)
-    {
-        bool const sampling = beginOsdUpdate(state);
-        input.cpuLoad = sampling ? cpuSample : kIgnoredCpu;
-        wchar_t text[kOsdTextCapacity];
-        bool const repaint = finishOsdUpdate(state, input, text, kOsdTextCapacity);
-        input.force = false;
-        return {sampling, repaint, text};
-    }
-
-    // The first sampling update primes the CPU; the second one gives `load`.
-    void startWithCpu(int load)
-    {
-        update(-1);
-        update();
-        update();
-        update();
-        update(load);
-        update();
-        update();
-        update();
-    }
-
-    OsdChangeState state;
     OsdUpdateInput input;
-};
+    input.showCpu = input.showMem = input.memOk = true;
+    input.cpuLoad = 12;
+    input.usedMiB = 301;
+    input.memLoad = 59;
+    input.numOn = input.capsOn = input.scrollOn = locksOn;
+    return input;
+}
 
-std::wstring compose(OsdUpdateInput input, size_t capacity)
+// The text of the first update from a fresh state, in a buffer of exactly
+// `capacity` units (a write past it trips the address sanitizer).
+std::wstring compose(OsdUpdateInput const& input, size_t capacity = kOsdTextCapacity)
 {
     OsdChangeState state;
     beginOsdUpdate(state);
@@ -93,40 +48,77 @@ std::wstring compose(OsdUpdateInput input, size_t capacity)
     return text.get();
 }
 
+// Drives updates the way the OSD does: the CPU is sampled only on a
+// sampling update, and every update checks the one-in-four rhythm.
+class OsdUpdates : public testing::Test {
+protected:
+    OsdUpdates() : input(allShown(false)) {}
+
+    std::wstring update(int cpuSample = -1, bool const* repaint = nullptr)
+    {
+        bool const sampling = beginOsdUpdate(state);
+        EXPECT_EQ(updates_ % 4 == 0, sampling) << "update " << updates_;
+        input.cpuLoad = sampling ? cpuSample : 777; // ignored when not sampling
+        wchar_t text[kOsdTextCapacity];
+        bool const repainted = finishOsdUpdate(state, input, text, kOsdTextCapacity);
+        if (repaint != nullptr) {
+            EXPECT_EQ(*repaint, repainted) << "update " << updates_;
+        }
+        input.force = false;
+        ++updates_;
+        return text;
+    }
+
+    void expectUpdate(int cpuSample, bool repaint, wchar_t const* text = nullptr)
+    {
+        std::wstring const got = update(cpuSample, &repaint);
+        if (text != nullptr) {
+            EXPECT_EQ(text, got) << "update " << updates_ - 1;
+        }
+    }
+
+    void skip(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            update();
+    }
+
+    // The first sampling update primes the CPU; the second one gives `load`.
+    void startWithCpu(int load)
+    {
+        skip(4);
+        update(load);
+        skip(3);
+    }
+
+    OsdChangeState state;
+    OsdUpdateInput input;
+
+private:
+    int updates_ = 0;
+};
+
 } // namespace
 
 TEST(OsdText, EveryCombinationOfItemsInOrder)
 {
     for (int mask = 0; mask < 32; ++mask) {
-        bool const cpu = mask & 1;
-        bool const mem = mask & 2;
-        bool const num = mask & 4;
-        bool const caps = mask & 8;
-        bool const scroll = mask & 16;
-
-        OsdUpdateInput input;
-        input.showCpu = cpu;
-        input.cpuLoad = 12;
-        input.showMem = mem;
-        input.memOk = true;
-        input.usedMiB = 301;
-        input.memLoad = 59;
-        input.numOn = num;
-        input.capsOn = caps;
-        input.scrollOn = scroll;
-
+        OsdUpdateInput input = allShown(false);
+        input.showCpu = mask & 1;
+        input.showMem = mask & 2;
+        input.numOn = mask & 4;
+        input.capsOn = mask & 8;
+        input.scrollOn = mask & 16;
         std::vector<std::wstring> expected;
-        if (cpu)
+        if (input.showCpu)
             expected.push_back(L"CPU Load: 12%");
-        if (mem) {
-            expected.push_back(L"RAM Used:");
-            expected.push_back(L"301MB (59%)");
-        }
-        if (num)
+        if (input.showMem)
+            expected.insert(expected.end(), {L"RAM Used:", L"301MB (59%)"});
+        if (input.numOn)
             expected.push_back(L"Num Lock");
-        if (caps)
+        if (input.capsOn)
             expected.push_back(L"Caps Lock");
-        if (scroll)
+        if (input.scrollOn)
             expected.push_back(L"Scroll Lock");
 
         OsdChangeState state;
@@ -139,278 +131,153 @@ TEST(OsdText, EveryCombinationOfItemsInOrder)
     }
 }
 
-TEST(OsdText, FullTextHasSixLines)
+TEST(OsdText, FiguresAtTheirLimitsAndItemsWithoutAFigure)
 {
-    OsdUpdateInput input;
-    input.showCpu = true;
-    input.cpuLoad = 12;
-    input.showMem = true;
-    input.memOk = true;
-    input.usedMiB = 301;
-    input.memLoad = 59;
-    input.numOn = input.capsOn = input.scrollOn = true;
-    EXPECT_EQ(L"CPU Load: 12%\nRAM Used:\n301MB (59%)\nNum Lock\nCaps Lock\nScroll Lock",
-              compose(input, kOsdTextCapacity));
-}
+    struct Row {
+        int cpu;
+        uint64_t mib;
+        uint32_t load;
+        bool locks;
+        wchar_t const* text;
+    };
+    Row const rows[] = {
+        {0, UINT64_MAX / 1048576, 100, false, L"CPU Load: 0%\nRAM Used:\n17592186044415MB (100%)"},
+        {100, 0, 0, false, L"CPU Load: 100%\nRAM Used:\n0MB (0%)"},
+        // The longest text there is still fits the buffer.
+        {INT_MAX, UINT64_MAX, UINT32_MAX, true,
+         L"CPU Load: 2147483647%\nRAM Used:\n18446744073709551615MB (4294967295%)\n"
+         L"Num Lock\nCaps Lock\nScroll Lock"},
+    };
+    for (Row const& row : rows) {
+        OsdUpdateInput input = allShown(row.locks);
+        input.cpuLoad = row.cpu;
+        input.usedMiB = row.mib;
+        input.memLoad = row.load;
+        EXPECT_EQ(row.text, compose(input));
+    }
 
-TEST(OsdText, ItemsLeftOutWithoutAFigure)
-{
-    OsdUpdateInput input;
-    input.showCpu = true;
-    input.cpuLoad = -1;  // failed or priming sample
-    input.showMem = true;
-    input.memOk = false; // failed memory query
+    OsdUpdateInput input = allShown(false);
+    input.cpuLoad = -1;   // failed or priming sample
+    input.memOk = false;  // failed memory query
     input.capsOn = true;
-    EXPECT_EQ(L"Caps Lock", compose(input, kOsdTextCapacity));
-}
-
-TEST(OsdText, NumbersAtTheirLimits)
-{
-    OsdUpdateInput input;
-    input.showCpu = true;
-    input.cpuLoad = 0;
-    input.showMem = true;
-    input.memOk = true;
-    input.usedMiB = UINT64_MAX / 1048576; // 2^44 - 1: beyond 32 bits
-    input.memLoad = 100;
-    std::vector<std::wstring> const expected = {cpuLine(0), L"RAM Used:", mibLine(UINT64_MAX / 1048576, 100)};
-    EXPECT_EQ(expected, lines(compose(input, kOsdTextCapacity)));
-
-    input.usedMiB = 0;
-    input.memLoad = 0;
-    input.cpuLoad = 100;
-    std::vector<std::wstring> const small = {cpuLine(100), L"RAM Used:", mibLine(0, 0)};
-    EXPECT_EQ(small, lines(compose(input, kOsdTextCapacity)));
-}
-
-TEST(OsdText, LongestTextFitsTheBuffer)
-{
-    OsdUpdateInput input;
-    input.showCpu = true;
-    input.cpuLoad = INT_MAX;
-    input.showMem = true;
-    input.memOk = true;
-    input.usedMiB = UINT64_MAX;
-    input.memLoad = UINT32_MAX;
-    input.numOn = input.capsOn = input.scrollOn = true;
-    std::wstring const text = compose(input, kOsdTextCapacity);
-    EXPECT_LT(text.size() + 1, kOsdTextCapacity);
-    std::vector<std::wstring> const expected = {cpuLine(INT_MAX),       L"RAM Used:",
-                                                mibLine(UINT64_MAX, UINT32_MAX), L"Num Lock",
-                                                L"Caps Lock",           L"Scroll Lock"};
-    EXPECT_EQ(expected, lines(text));
+    EXPECT_EQ(L"Caps Lock", compose(input));
 }
 
 TEST(OsdText, AppendsStayInsideASmallBuffer)
 {
-    OsdUpdateInput input;
-    input.showCpu = true;
-    input.cpuLoad = 12;
-    input.showMem = true;
-    input.memOk = true;
-    input.usedMiB = 301;
-    input.memLoad = 59;
-    input.numOn = input.capsOn = input.scrollOn = true;
-    std::wstring const full = compose(input, kOsdTextCapacity);
-
-    // Exactly big enough, then every smaller size: the buffers are allocated
-    // to size, so a write past the end trips the address sanitizer.
+    OsdUpdateInput const input = allShown(true);
+    std::wstring const full = compose(input);
     EXPECT_EQ(full, compose(input, full.size() + 1));
     for (size_t capacity = full.size(); capacity >= 1; --capacity)
         EXPECT_EQ(full.substr(0, capacity - 1), compose(input, capacity)) << capacity;
-}
 
-TEST(OsdText, NoBufferStillDecides)
-{
+    // No buffer at all still decides.
     OsdChangeState state;
-    OsdUpdateInput input;
-    input.capsOn = true;
+    OsdUpdateInput caps;
+    caps.capsOn = true;
     beginOsdUpdate(state);
-    EXPECT_TRUE(finishOsdUpdate(state, input, nullptr, 0));
+    EXPECT_TRUE(finishOsdUpdate(state, caps, nullptr, 0));
     EXPECT_TRUE(state.lastCapsOn);
 }
 
-TEST(OsdText, UsedMiB)
+TEST(OsdText, UsedMiBInWholeMiB)
 {
     uint64_t const mib = 1048576;
     EXPECT_EQ(384u, usedMiB(512 * mib, 128 * mib));
-    EXPECT_EQ(2u, usedMiB(3 * mib - 1, 0)); // whole MiB only
+    EXPECT_EQ(2u, usedMiB(3 * mib - 1, 0));
     EXPECT_EQ(0u, usedMiB(mib - 1, 0));
     EXPECT_EQ(0u, usedMiB(512 * mib, 512 * mib));
     EXPECT_EQ(16384u, usedMiB(17179869184ull, 0)); // 16 GiB, past 32 bits
     EXPECT_EQ(0u, usedMiB(128 * mib, 512 * mib));  // inconsistent counts
 }
 
-TEST_F(OsdUpdates, OneInFourIsASamplingUpdate)
+TEST_F(OsdUpdates, StartUpPrimesTheCpuThenShowsItFromTheNextSample)
 {
-    for (int i = 0; i < 13; ++i)
-        EXPECT_EQ(i % 4 == 0, update().sampling) << i;
-}
-
-TEST_F(OsdUpdates, StartUpPrimesTheCpuThenShowsIt)
-{
-    UpdateResult const first = update(-1);
-    EXPECT_TRUE(first.sampling);
-    EXPECT_TRUE(first.repaint); // the memory figure differs from the initial 0
-    EXPECT_EQ(L"RAM Used:\n301MB (59%)", first.text);
-
-    for (int i = 1; i < 4; ++i) {
-        UpdateResult const quiet = update();
-        EXPECT_FALSE(quiet.repaint) << i;
-        EXPECT_EQ(first.text, quiet.text) << i;
-    }
-
-    UpdateResult const withCpu = update(12);
-    EXPECT_TRUE(withCpu.sampling);
-    EXPECT_TRUE(withCpu.repaint);
-    EXPECT_EQ(L"CPU Load: 12%\nRAM Used:\n301MB (59%)", withCpu.text);
-
-    // The figure stays on the three updates between samples.
-    for (int i = 5; i < 8; ++i) {
-        UpdateResult const between = update();
-        EXPECT_FALSE(between.repaint) << i;
-        EXPECT_EQ(withCpu.text, between.text) << i;
-    }
-
-    UpdateResult const same = update(12);
-    EXPECT_TRUE(same.sampling);
-    EXPECT_FALSE(same.repaint);
-}
-
-TEST_F(OsdUpdates, CpuChangesRepaintAtTheSamplingUpdate)
-{
-    startWithCpu(12);
-    UpdateResult const changed = update(30);
-    EXPECT_TRUE(changed.sampling);
-    EXPECT_TRUE(changed.repaint);
-    EXPECT_EQ(cpuLine(30), lines(changed.text).at(0));
-
-    update();
-    update();
-    update();
-    UpdateResult const failed = update(-1);
-    EXPECT_TRUE(failed.sampling);
-    EXPECT_TRUE(failed.repaint); // the CPU line goes away
-    EXPECT_EQ(L"RAM Used:\n301MB (59%)", failed.text);
-}
-
-TEST_F(OsdUpdates, HiddenCpuIsNeverCompared)
-{
-    input.showCpu = false;
-    update(-1);
-    for (int i = 1; i < 12; ++i) {
-        UpdateResult const result = update(i * 7);
-        EXPECT_FALSE(result.repaint) << i;
-        EXPECT_EQ(L"RAM Used:\n301MB (59%)", result.text) << i;
-    }
-}
-
-TEST_F(OsdUpdates, NothingChangedNoRepaint)
-{
-    startWithCpu(12);
+    expectUpdate(-1, true, kMem); // the memory figure differs from the initial 0
+    for (int i = 0; i < 3; ++i)
+        expectUpdate(-1, false, kMem);
+    expectUpdate(12, true, kCpuMem);
+    for (int i = 0; i < 3; ++i)
+        expectUpdate(-1, false, kCpuMem); // the figure stays between samples
+    expectUpdate(12, false, kCpuMem);
     for (int i = 0; i < 12; ++i)
-        EXPECT_FALSE(update(12).repaint) << i;
+        expectUpdate(12, false);
 }
 
-TEST_F(OsdUpdates, LockChangesRepaintAtOnce)
+TEST_F(OsdUpdates, CpuChangesRepaintAtTheSamplingUpdateOnlyWhenShown)
 {
     startWithCpu(12);
-    update(12); // sampling update out of the way
+    expectUpdate(30, true, L"CPU Load: 30%\nRAM Used:\n301MB (59%)");
+    skip(3);
+    expectUpdate(-1, true, kMem); // a failed sample takes the CPU line away
 
+    input.showCpu = false;
+    for (int i = 1; i < 12; ++i)
+        expectUpdate(i * 7, false, kMem);
+}
+
+TEST_F(OsdUpdates, LockChangesAndForceRepaintAtOnce)
+{
+    startWithCpu(12);
+    update(12);
     input.capsOn = true;
-    UpdateResult const on = update();
-    EXPECT_FALSE(on.sampling);
-    EXPECT_TRUE(on.repaint);
-    EXPECT_EQ(L"Caps Lock", lines(on.text).back());
-
+    expectUpdate(-1, true, L"CPU Load: 12%\nRAM Used:\n301MB (59%)\nCaps Lock");
     // No repaint while it stays on, but the text still lists it, so a paint
     // from the window's own messages shows it too.
-    UpdateResult const steady = update();
-    EXPECT_FALSE(steady.repaint);
-    EXPECT_EQ(on.text, steady.text);
-
+    expectUpdate(-1, false, L"CPU Load: 12%\nRAM Used:\n301MB (59%)\nCaps Lock");
     input.capsOn = false;
-    UpdateResult const off = update();
-    EXPECT_TRUE(off.repaint);
-    EXPECT_EQ(L"RAM Used:", lines(off.text).at(1));
-    EXPECT_EQ(3u, lines(off.text).size());
-
+    expectUpdate(-1, true, kCpuMem);
     input.numOn = true;
-    EXPECT_TRUE(update(12).repaint);
+    expectUpdate(12, true);
     input.scrollOn = true;
-    EXPECT_TRUE(update().repaint);
-    UpdateResult const both = update();
-    EXPECT_FALSE(both.repaint);
-    std::vector<std::wstring> const all = lines(both.text);
-    std::vector<std::wstring> const tail(all.end() - 2, all.end());
-    EXPECT_EQ((std::vector<std::wstring>{L"Num Lock", L"Scroll Lock"}), tail);
+    expectUpdate(-1, true);
+    expectUpdate(-1, false, L"CPU Load: 12%\nRAM Used:\n301MB (59%)\nNum Lock\nScroll Lock");
+    input.force = true;
+    expectUpdate(-1, true);
+    expectUpdate(12, false);
 }
 
-TEST_F(OsdUpdates, MemoryBetweenSamplesIsRememberedNotCompared)
+TEST_F(OsdUpdates, OnlyLocksShown)
 {
-    update(-1); // sampling, 301
+    input.showCpu = input.showMem = false;
+    expectUpdate(-1, false, L"");
+    input.capsOn = true;
+    expectUpdate(-1, true, L"Caps Lock");
+}
 
+TEST_F(OsdUpdates, MemoryIsComparedAtSamplingUpdatesWithTheFigureOneUpdateEarlier)
+{
+    update(-1); // 301
     input.usedMiB = 305;
-    UpdateResult const moved = update();
-    EXPECT_FALSE(moved.repaint);
-    EXPECT_EQ(mibLine(305, 59), lines(moved.text).back());
-    EXPECT_FALSE(update().repaint);
-    EXPECT_FALSE(update().repaint);
-
-    // The sampling update compares with the figure one update earlier (305).
-    UpdateResult const sampled = update(-1);
-    EXPECT_TRUE(sampled.sampling);
-    EXPECT_FALSE(sampled.repaint);
-
-    update();
-    update();
+    expectUpdate(-1, false, L"RAM Used:\n305MB (59%)"); // remembered, not compared
+    expectUpdate(-1, false);
+    expectUpdate(-1, false);
+    expectUpdate(-1, false); // sampling: 305 against 305
+    skip(2);
     input.usedMiB = 310; // right before a sampling update
-    EXPECT_FALSE(update().repaint);
-    EXPECT_FALSE(update(-1).repaint);
-
-    update();
-    update();
-    update();
+    expectUpdate(-1, false);
+    expectUpdate(-1, false);
+    skip(3);
     input.usedMiB = 320; // at a sampling update
-    UpdateResult const atSample = update(-1);
-    EXPECT_TRUE(atSample.sampling);
-    EXPECT_TRUE(atSample.repaint);
-    EXPECT_EQ(mibLine(320, 59), lines(atSample.text).back());
+    expectUpdate(-1, true, L"RAM Used:\n320MB (59%)");
+    skip(3);
+    input.memLoad = 80; // the percentage is never compared
+    expectUpdate(-1, false, L"RAM Used:\n320MB (80%)");
 }
 
-TEST_F(OsdUpdates, MemoryPercentIsNeverCompared)
-{
-    update(-1);
-    update();
-    update();
-    update();
-    input.memLoad = 80;
-    UpdateResult const result = update(-1);
-    EXPECT_TRUE(result.sampling);
-    EXPECT_FALSE(result.repaint);
-    EXPECT_EQ(mibLine(301, 80), lines(result.text).back());
-}
-
-TEST_F(OsdUpdates, FailedMemoryQueryHidesTheItemAndKeepsTheLastFigure)
+TEST_F(OsdUpdates, FailedMemoryHidesTheItemAndKeepsTheLastFigure)
 {
     update(-1); // 301 shown
     input.memOk = false;
     input.usedMiB = 0; // whatever a failed query leaves behind
-    UpdateResult const failed = update();
-    EXPECT_TRUE(failed.repaint);
-    EXPECT_EQ(L"", failed.text);
+    expectUpdate(-1, true, L"");
     EXPECT_EQ(301u, state.lastUsedMiB);
-
-    EXPECT_FALSE(update().repaint);
-    EXPECT_FALSE(update().repaint);
-    EXPECT_FALSE(update(-1).repaint); // failing at a sampling update too
+    for (int i = 0; i < 3; ++i)
+        expectUpdate(-1, false); // failing at a sampling update too
     EXPECT_EQ(301u, state.lastUsedMiB);
-
     input.memOk = true;
     input.usedMiB = 301;
-    UpdateResult const back = update();
-    EXPECT_TRUE(back.repaint);
-    EXPECT_EQ(L"RAM Used:\n301MB (59%)", back.text);
+    expectUpdate(-1, true, kMem);
 }
 
 TEST_F(OsdUpdates, HiddenMemoryIsNeverCompared)
@@ -419,33 +286,6 @@ TEST_F(OsdUpdates, HiddenMemoryIsNeverCompared)
     for (int i = 0; i < 12; ++i) {
         input.memOk = i % 3 != 0;
         input.usedMiB = uint64_t(100 + i);
-        UpdateResult const result = update(-1);
-        EXPECT_FALSE(result.repaint) << i;
-        EXPECT_EQ(L"", result.text) << i;
+        expectUpdate(-1, false, L"");
     }
-}
-
-TEST_F(OsdUpdates, ForceRepaints)
-{
-    startWithCpu(12);
-    update(12);
-    input.force = true;
-    UpdateResult const forced = update();
-    EXPECT_FALSE(forced.sampling);
-    EXPECT_TRUE(forced.repaint);
-    EXPECT_FALSE(update().repaint);
-}
-
-TEST_F(OsdUpdates, OnlyLocksShown)
-{
-    input.showCpu = false;
-    input.showMem = false;
-    UpdateResult const empty = update(-1);
-    EXPECT_FALSE(empty.repaint);
-    EXPECT_EQ(L"", empty.text);
-
-    input.capsOn = true;
-    UpdateResult const caps = update();
-    EXPECT_TRUE(caps.repaint);
-    EXPECT_EQ(L"Caps Lock", caps.text);
 }

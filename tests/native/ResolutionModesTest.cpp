@@ -7,18 +7,6 @@
 
 namespace {
 
-struct KnownSize {
-    int width;
-    int height;
-    ResolutionMode mode;
-};
-
-KnownSize const kKnownSizes[] = {
-    {640, 480, 0}, {800, 480, 1}, {800, 600, 2}, {1000, 600, 3}, {1024, 600, 5}, {1024, 768, 6},
-};
-
-ResolutionMode const kSwitchable[] = {0, 1, 2, 6};
-ResolutionMode const kNotSwitchable[] = {3, 4, 5, 19, -1, 7, 255, INT32_MIN, INT32_MAX};
 ResolutionMode const kChoosable[] = {1, 2, 6};
 
 std::wstring text(wchar_t const* s)
@@ -28,200 +16,138 @@ std::wstring text(wchar_t const* s)
 
 } // namespace
 
-TEST(ResolutionModes, DetectsEveryKnownSize)
+TEST(ResolutionModes, TableBothWays)
 {
-    for (KnownSize const& size : kKnownSizes)
-        EXPECT_EQ(size.mode, detectModeFromSize(size.width, size.height))
-            << size.width << "x" << size.height;
-}
-
-TEST(ResolutionModes, UnknownSizesAreOther)
-{
-    EXPECT_EQ(19, detectModeFromSize(1280, 800));
-    EXPECT_EQ(19, detectModeFromSize(480, 800)); // a rotated panel is not 800x480
-    EXPECT_EQ(19, detectModeFromSize(768, 1024));
-    EXPECT_EQ(19, detectModeFromSize(800, 768)); // width of one mode, height of another
-    EXPECT_EQ(19, detectModeFromSize(0, 0));
-    EXPECT_EQ(19, detectModeFromSize(-800, -480));
-}
-
-TEST(ResolutionModes, NoSizeDetectsAsFour)
-{
-    for (int width = 0; width <= 1100; width += 4) {
-        for (int height = 0; height <= 800; height += 4)
-            ASSERT_NE(4, detectModeFromSize(width, height)) << width << "x" << height;
+    struct Row {
+        int width, height;
+        ResolutionMode mode;
+        bool switchable; // the switch sets this very size
+    };
+    Row const rows[] = {
+        {640, 480, 0, true}, {800, 480, 1, true}, {800, 600, 2, true}, {1000, 600, 3, false},
+        {1024, 600, 5, false}, {1024, 768, 6, true},
+        // Any other size; a rotated panel is not 800x480, nor one mode's width
+        // with another's height.
+        {1280, 800, 19, false}, {480, 800, 19, false}, {768, 1024, 19, false},
+        {800, 768, 19, false}, {0, 0, 19, false}, {-800, -480, 19, false},
+    };
+    for (Row const& row : rows) {
+        SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
+        EXPECT_EQ(row.mode, detectModeFromSize(row.width, row.height));
+        int width = 123;
+        int height = 456;
+        EXPECT_EQ(row.switchable, switchTargetSize(row.mode, width, height));
+        EXPECT_EQ(row.switchable ? row.width : 123, width);
+        EXPECT_EQ(row.switchable ? row.height : 456, height);
     }
-}
-
-TEST(ResolutionModes, SwitchTargetsDetectAsTheirOwnMode)
-{
-    for (ResolutionMode mode : kSwitchable) {
-        int width = 0;
-        int height = 0;
-        ASSERT_TRUE(switchTargetSize(mode, width, height)) << mode;
-        EXPECT_EQ(mode, detectModeFromSize(width, height)) << mode;
-    }
-}
-
-TEST(ResolutionModes, SwitchTargetsMatchTheTable)
-{
-    for (KnownSize const& size : kKnownSizes) {
-        int width = -7;
-        int height = -7;
-        bool const switchable = switchTargetSize(size.mode, width, height);
-        if (size.mode == 3 || size.mode == 5) {
-            EXPECT_FALSE(switchable) << size.mode;
-            continue;
-        }
-        ASSERT_TRUE(switchable) << size.mode;
-        EXPECT_EQ(size.width, width);
-        EXPECT_EQ(size.height, height);
-    }
-}
-
-TEST(ResolutionModes, CodesWithoutASwitchLeaveTheSizeAlone)
-{
-    for (ResolutionMode mode : kNotSwitchable) {
+    for (ResolutionMode mode : {4, -1, 7, 255, INT32_MIN, INT32_MAX}) {
         int width = 123;
         int height = 456;
         EXPECT_FALSE(switchTargetSize(mode, width, height)) << mode;
         EXPECT_EQ(123, width);
         EXPECT_EQ(456, height);
     }
+    for (int width = 0; width <= 1100; width += 4)
+        for (int height = 0; height <= 800; height += 4)
+            ASSERT_NE(4, detectModeFromSize(width, height)) << width << "x" << height;
 }
 
-TEST(ModeDisplayValues, ChoosableModes)
+TEST(ResolutionModes, DisplayValuesOfChoosableModesAndTheFallback)
 {
-    ModeDisplayValues const v1 = modeDisplayValues(1);
-    EXPECT_EQ(800, v1.width);
-    EXPECT_EQ(480, v1.height);
-    EXPECT_EQ(32780u, v1.menuCommand);
-    EXPECT_EQ(L"800x480x32bit", text(v1.tip));
-
-    ModeDisplayValues const v2 = modeDisplayValues(2);
-    EXPECT_EQ(800, v2.width);
-    EXPECT_EQ(600, v2.height);
-    EXPECT_EQ(32781u, v2.menuCommand);
-    EXPECT_EQ(L"800x600x32bit", text(v2.tip));
-
-    ModeDisplayValues const v6 = modeDisplayValues(6);
-    EXPECT_EQ(1024, v6.width);
-    EXPECT_EQ(768, v6.height);
-    EXPECT_EQ(32779u, v6.menuCommand);
-    EXPECT_EQ(L"1024x768x32bit", text(v6.tip));
-}
-
-TEST(ModeDisplayValues, AgreeWithTheSwitchedSize)
-{
-    for (ResolutionMode mode : kChoosable) {
-        int width = 0;
-        int height = 0;
-        ASSERT_TRUE(switchTargetSize(mode, width, height));
-        ModeDisplayValues const values = modeDisplayValues(mode);
-        EXPECT_EQ(width, values.width) << mode;
-        EXPECT_EQ(height, values.height) << mode;
+    struct Row {
+        ResolutionMode mode;
+        int width, height;
+        unsigned menuCommand;
+        wchar_t const* tip;
+    };
+    Row const rows[] = {
+        {1, 800, 480, 32780, L"800x480x32bit"},
+        {2, 800, 600, 32781, L"800x600x32bit"},
+        {6, 1024, 768, 32779, L"1024x768x32bit"},
+        // Every other code falls back to 800x480.
+        {0, 800, 480, 32780, L"800x480x32bit"}, {3, 800, 480, 32780, L"800x480x32bit"},
+        {4, 800, 480, 32780, L"800x480x32bit"}, {5, 800, 480, 32780, L"800x480x32bit"},
+        {19, 800, 480, 32780, L"800x480x32bit"}, {-1, 800, 480, 32780, L"800x480x32bit"},
+        {7, 800, 480, 32780, L"800x480x32bit"}, {INT32_MIN, 800, 480, 32780, L"800x480x32bit"},
+        {INT32_MAX, 800, 480, 32780, L"800x480x32bit"},
+    };
+    for (Row const& row : rows) {
+        ModeDisplayValues const values = modeDisplayValues(row.mode);
+        EXPECT_EQ(row.width, values.width) << row.mode;
+        EXPECT_EQ(row.height, values.height) << row.mode;
+        EXPECT_EQ(row.menuCommand, values.menuCommand) << row.mode;
+        EXPECT_EQ(row.tip, text(values.tip)) << row.mode;
     }
 }
 
-TEST(ModeDisplayValues, OtherModesFallBackTo800x480)
+TEST(ResolutionModes, BalloonForEverySwitchResult)
 {
-    ModeDisplayValues const native = modeDisplayValues(1);
-    ResolutionMode const others[] = {0, 3, 4, 5, 19, -1, 7, INT32_MIN, INT32_MAX};
-    for (ResolutionMode mode : others) {
-        ModeDisplayValues const values = modeDisplayValues(mode);
-        EXPECT_EQ(native.width, values.width) << mode;
-        EXPECT_EQ(native.height, values.height) << mode;
-        EXPECT_EQ(native.menuCommand, values.menuCommand) << mode;
-        EXPECT_EQ(text(native.tip), text(values.tip)) << mode;
+    wchar_t const kError[] = L"Resolution could not be changed due to an error!";
+    struct Row {
+        long result;
+        wchar_t const* text;
+        wchar_t const* title;
+        unsigned infoFlags;
+    };
+    Row const rows[] = {
+        {-3, L"New resolution could not be saved to registry!", L"Error", 3},
+        // A restart is a warning titled "Information".
+        {1, L"The system must be restarted for changes to take affect.", L"Information", 2},
+        {-1, kError, L"Error", 3}, {-2, kError, L"Error", 3}, {-4, kError, L"Error", 3},
+        {-5, kError, L"Error", 3}, {-6, kError, L"Error", 3}, {2, kError, L"Error", 3},
+        {42, kError, L"Error", 3}, {LONG_MIN, kError, L"Error", 3}, {LONG_MAX, kError, L"Error", 3},
+    };
+    for (Row const& row : rows) {
+        SwitchBalloon balloon = {};
+        ASSERT_TRUE(balloonForSwitchResult(row.result, balloon)) << row.result;
+        EXPECT_EQ(row.text, text(balloon.text)) << row.result;
+        EXPECT_EQ(row.title, text(balloon.title)) << row.result;
+        EXPECT_EQ(3000u, balloon.timeoutMs) << row.result;
+        EXPECT_EQ(row.infoFlags, balloon.infoFlags) << row.result;
     }
-}
-
-TEST(SwitchBalloon, SuccessShowsNothing)
-{
+    // Success shows nothing and leaves the balloon alone.
     SwitchBalloon balloon = {L"untouched", L"untouched", 1, 1};
     EXPECT_FALSE(balloonForSwitchResult(0, balloon));
     EXPECT_EQ(L"untouched", text(balloon.text));
     EXPECT_EQ(1u, balloon.timeoutMs);
 }
 
-TEST(SwitchBalloon, RegistryNotUpdated)
+TEST(ResolutionModes, StartUpSwitchPlan)
 {
-    SwitchBalloon balloon = {};
-    ASSERT_TRUE(balloonForSwitchResult(-3, balloon));
-    EXPECT_EQ(L"New resolution could not be saved to registry!", text(balloon.text));
-    EXPECT_EQ(L"Error", text(balloon.title));
-    EXPECT_EQ(3000u, balloon.timeoutMs);
-    EXPECT_EQ(3u, balloon.infoFlags);
-}
-
-TEST(SwitchBalloon, RestartNeededIsAWarningTitledInformation)
-{
-    SwitchBalloon balloon = {};
-    ASSERT_TRUE(balloonForSwitchResult(1, balloon));
-    EXPECT_EQ(L"The system must be restarted for changes to take affect.", text(balloon.text));
-    EXPECT_EQ(L"Information", text(balloon.title));
-    EXPECT_EQ(3000u, balloon.timeoutMs);
-    EXPECT_EQ(2u, balloon.infoFlags);
-}
-
-TEST(SwitchBalloon, EveryOtherResultIsAGeneralError)
-{
-    long const results[] = {-1, -2, -4, -5, -6, 2, 42, LONG_MIN, LONG_MAX};
-    for (long result : results) {
-        SwitchBalloon balloon = {};
-        ASSERT_TRUE(balloonForSwitchResult(result, balloon)) << result;
-        EXPECT_EQ(L"Resolution could not be changed due to an error!", text(balloon.text)) << result;
-        EXPECT_EQ(L"Error", text(balloon.title)) << result;
-        EXPECT_EQ(3000u, balloon.timeoutMs) << result;
-        EXPECT_EQ(3u, balloon.infoFlags) << result;
-    }
-}
-
-TEST(StartupSwitch, SavedModeAlreadyActive)
-{
-    // 800x480 active and saved: nothing to do, whatever the scaling flag says.
-    EXPECT_EQ(SwitchPlan::None, planStartupSwitch(1, 1, false));
-    EXPECT_EQ(SwitchPlan::None, planStartupSwitch(1, 1, true));
-    // A larger mode active and saved: set again through 800x480 only with scaling.
-    EXPECT_EQ(SwitchPlan::None, planStartupSwitch(6, 6, false));
-    EXPECT_EQ(SwitchPlan::ThroughNative, planStartupSwitch(6, 6, true));
-    EXPECT_EQ(SwitchPlan::ThroughNative, planStartupSwitch(2, 2, true));
-}
-
-TEST(StartupSwitch, OtherModeActive)
-{
-    EXPECT_EQ(SwitchPlan::Plain, planStartupSwitch(1, 2, false));
-    EXPECT_EQ(SwitchPlan::Plain, planStartupSwitch(1, 2, true));
-    EXPECT_EQ(SwitchPlan::Plain, planStartupSwitch(6, 1, true));
+    struct Row {
+        ResolutionMode current, saved;
+        bool scaling;
+        SwitchPlan plan;
+    };
+    Row const rows[] = {
+        // 800x480 active and saved: nothing to do, whatever the scaling flag says.
+        {1, 1, false, SwitchPlan::None}, {1, 1, true, SwitchPlan::None},
+        // A larger mode active and saved: set again through 800x480 only with scaling.
+        {6, 6, false, SwitchPlan::None}, {6, 6, true, SwitchPlan::ThroughNative},
+        {2, 2, true, SwitchPlan::ThroughNative},
+        {1, 2, false, SwitchPlan::Plain}, {1, 2, true, SwitchPlan::Plain},
+        {6, 1, true, SwitchPlan::Plain},
+    };
+    for (Row const& row : rows)
+        EXPECT_EQ(row.plan, planStartupSwitch(row.current, row.saved, row.scaling))
+            << row.current << " " << row.saved << " " << row.scaling;
     // Sizes that cannot be chosen never match the saved mode.
-    ResolutionMode const detectedOnly[] = {0, 3, 5, 19};
-    for (ResolutionMode current : detectedOnly) {
-        for (ResolutionMode mode : kChoosable) {
-            EXPECT_EQ(SwitchPlan::Plain, planStartupSwitch(current, mode, false));
-            EXPECT_EQ(SwitchPlan::Plain, planStartupSwitch(current, mode, true));
-        }
-    }
+    for (ResolutionMode current : {0, 3, 5, 19})
+        for (ResolutionMode saved : kChoosable)
+            for (bool scaling : {false, true})
+                EXPECT_EQ(SwitchPlan::Plain, planStartupSwitch(current, saved, scaling));
 }
 
-TEST(ApplySwitch, NothingChangedSwitchesNothing)
+TEST(ResolutionModes, ApplySwitchPlan)
 {
     for (ResolutionMode mode : kChoosable) {
         EXPECT_EQ(SwitchPlan::None, planApplySwitch(mode, mode, false, false)) << mode;
         EXPECT_EQ(SwitchPlan::None, planApplySwitch(mode, mode, true, true)) << mode;
-    }
-}
-
-TEST(ApplySwitch, ScalingChangeGoesThroughNativeEitherWay)
-{
-    for (ResolutionMode mode : kChoosable) {
+        // A changed scaling flag goes through 800x480 either way.
         EXPECT_EQ(SwitchPlan::ThroughNative, planApplySwitch(mode, mode, true, false)) << mode;
         EXPECT_EQ(SwitchPlan::ThroughNative, planApplySwitch(mode, mode, false, true)) << mode;
     }
-}
-
-TEST(ApplySwitch, DifferentModeSwitchesStraightToIt)
-{
-    // A changed scaling flag adds no extra switch when the mode differs.
+    // A different mode is one plain switch, scaling change or not.
     EXPECT_EQ(SwitchPlan::Plain, planApplySwitch(1, 6, false, false));
     EXPECT_EQ(SwitchPlan::Plain, planApplySwitch(1, 6, true, false));
     EXPECT_EQ(SwitchPlan::Plain, planApplySwitch(6, 1, false, true));
@@ -230,30 +156,15 @@ TEST(ApplySwitch, DifferentModeSwitchesStraightToIt)
     EXPECT_EQ(SwitchPlan::Plain, planApplySwitch(5, 2, true, true));    // 1024x600
 }
 
-TEST(ApplySwitch, FirstApplyAfterTurningScalingOn)
+TEST(ResolutionModes, ThroughNativeStepsEndAtTheChosenMode)
 {
-    // Scaling=0 at start, box now on, 1024x768 chosen and active.
-    bool lastAppliedScaling = false;
-    EXPECT_EQ(SwitchPlan::ThroughNative, planApplySwitch(6, 6, true, lastAppliedScaling));
-    lastAppliedScaling = true;
-    // The Apply right after it switches nothing.
-    EXPECT_EQ(SwitchPlan::None, planApplySwitch(6, 6, true, lastAppliedScaling));
-}
-
-TEST(ThroughNative, NativeModeIsOneSwitch)
-{
-    SwitchSteps const steps = throughNativeSteps(1);
-    ASSERT_EQ(1u, steps.count);
-    EXPECT_EQ(1, steps.modes[0]);
-}
-
-TEST(ThroughNative, LargerModesGoVia800x480)
-{
-    ResolutionMode const larger[] = {2, 6};
-    for (ResolutionMode mode : larger) {
+    SwitchSteps const native = throughNativeSteps(1);
+    ASSERT_EQ(1u, native.count);
+    EXPECT_EQ(1, native.modes[0]);
+    for (ResolutionMode mode : {2, 6}) {
         SwitchSteps const steps = throughNativeSteps(mode);
         ASSERT_EQ(2u, steps.count) << mode;
         EXPECT_EQ(1, steps.modes[0]) << mode;
-        EXPECT_EQ(mode, steps.modes[steps.count - 1]) << mode; // the reported one
+        EXPECT_EQ(mode, steps.modes[1]) << mode; // the reported one
     }
 }
