@@ -24,6 +24,11 @@ void onCreate(HWND window)
 
 void onModeCommand(HWND window, UINT command, HWND radioButton)
 {
+    // From the tray while Apply's question is open: the running Apply has
+    // already shown and will save its mode, so this one must not change
+    // the mode under it. Dropped like the nested Apply itself.
+    if (ToolController::isApplying())
+        return;
     HMENU const menu = GetMenu(window);
     if (GetMenuState(menu, command, MF_BYCOMMAND) & MF_CHECKED)
         return; // already the chosen mode: neither click nor apply

@@ -64,6 +64,11 @@ LockRow const kLockRows[] = {
 
 } // namespace
 
+bool ToolController::isApplying()
+{
+    return applying;
+}
+
 void ToolController::apply()
 {
     if (applying)
@@ -100,12 +105,10 @@ void ToolController::apply()
         registry.deleteValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kRunValueName);
     }
 
-    // 6-7. Downscaling; the set-up may ask questions and start a reboot,
-    // which does not end Apply.
+    // 6-7. Downscaling; the set-up may ask questions and ask for a restart.
     scaling = isChecked(scalingCheck);
     writeDownscalingEnabled(scaling);
-    if (scaling)
-        offerDownscalingSetup();
+    bool const restartWanted = scaling && offerDownscalingSetup();
 
     // 8-9. The display.
     carryOutSwitch(planApplySwitch(detectCurrentMode(), mode, scaling, lastAppliedScaling));
@@ -165,6 +168,12 @@ void ToolController::apply()
     formatResolutionSettings(values, text, kSettingsTextCapacity);
     settingsFile.writeText(settingsPath, text);
     copyText(content, kSettingsTextCapacity, text);
+
+    // Last of all: the end of the session may close the program at the first
+    // message it lets in, and every tray call above lets messages in. Asked
+    // for earlier, the restart could lose the choices it is meant to apply.
+    if (restartWanted)
+        requestRestart();
 
     applying = false;
 }

@@ -32,6 +32,8 @@ public:
     void buildWindow();
     // Acts on every control in one pass and rewrites Resolution.ini.
     void apply();
+    // True while an Apply runs: its message boxes keep dispatching messages.
+    static bool isApplying();
 
     // Display modes.
     ResolutionMode detectCurrentMode() const;
@@ -49,7 +51,10 @@ public:
 
     // Downscaling of the graphics driver, and the restart it may need.
     void writeDownscalingEnabled(bool enabled);
-    void offerDownscalingSetup();
+    // Asks, prepares the driver and asks for a restart; true when the user
+    // wants the restart (requestRestart then starts it).
+    bool offerDownscalingSetup();
+    void requestRestart();
     bool restartComputer(UINT flags);
 
     // true: read the lock-key settings from `settingsText` (the whole file as

@@ -8,25 +8,28 @@ void ToolController::writeDownscalingEnabled(bool enabled)
     registry.writeBinary(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingEnabledValue, value, 4);
 }
 
-void ToolController::offerDownscalingSetup()
+bool ToolController::offerDownscalingSetup()
 {
     // Once the driver has been prepared the questions are never asked again.
     if (registry.hasValue(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingSupportedValue))
-        return;
+        return false;
     if (MessageBoxW(mainWindow,
                     L"To enable downscaling, changes must be applied to the registry!\n"
                     L"Do you wish to continue?",
                     L"Warning", MB_YESNO | MB_ICONWARNING) != IDYES)
-        return;
+        return false;
     DWORD const supported = 1;
     DWORD const pruningMode = 0;
     registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingSupportedValue, &supported, 1);
     registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, kPruningModeValue, &pruningMode, 1);
-    if (MessageBoxW(mainWindow,
-                    L"To properly apply downscaled resolution your must restart the computer!\n"
-                    L"Do you want to restart now?",
-                    L"Question", MB_YESNO | MB_ICONINFORMATION) != IDYES)
-        return;
+    return MessageBoxW(mainWindow,
+                       L"To properly apply downscaled resolution your must restart the computer!\n"
+                       L"Do you want to restart now?",
+                       L"Question", MB_YESNO | MB_ICONINFORMATION) == IDYES;
+}
+
+void ToolController::requestRestart()
+{
     if (!restartComputer(EWX_REBOOT))
         MessageBoxW(mainWindow, L"Failed to auto-restart. Pleae restart the computer manually!",
                     L"Error!", MB_OK | MB_ICONERROR);
