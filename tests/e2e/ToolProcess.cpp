@@ -1,5 +1,9 @@
 #include "tests/e2e/ToolProcess.h"
 
+#include <shellapi.h>
+#include <stdlib.h>
+#include <tlhelp32.h>
+
 #include <vector>
 
 namespace {
@@ -210,4 +214,303 @@ std::string readMachineValue(wchar_t const* keyPath, wchar_t const* valueName, D
     if (type != nullptr)
         *type = valueType;
     return data;
+}
+
+// ---------------------------------------------------------------- controls
+
+namespace {
+
+HWND findDescendantIn(HWND parent, wchar_t const* text)
+{
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (windowText(child) == text)
+            return child;
+        if (HWND const found = findDescendantIn(child, text))
+            return found;
+    }
+    return nullptr;
+}
+
+struct CountRequest {
+    DWORD processId;
+    wchar_t const* className;
+    int count;
+};
+
+BOOL CALLBACK countWindow(HWND window, LPARAM param)
+{
+    CountRequest& request = *reinterpret_cast<CountRequest*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == request.processId && windowClass(window) == request.className)
+        ++request.count;
+    return TRUE;
+}
+
+} // namespace
+
+HWND findDescendant(HWND parent, wchar_t const* text)
+{
+    return findDescendantIn(parent, text);
+}
+
+RECT rectInParent(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+bool isButtonChecked(HWND button)
+{
+    DWORD_PTR state = 0;
+    return SendMessageTimeoutW(button, BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &state) != 0 &&
+           state == BST_CHECKED;
+}
+
+bool clickAndWait(HWND button, DWORD timeoutMs)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+void postClick(HWND button)
+{
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+int countProcessWindows(DWORD processId, wchar_t const* className)
+{
+    CountRequest request = {processId, className, 0};
+    EnumWindows(countWindow, reinterpret_cast<LPARAM>(&request));
+    return request.count;
+}
+
+std::wstring messageBoxText(HWND box)
+{
+    return windowText(GetDlgItem(box, 0xFFFF));
+}
+
+// -------------------------------------------------------------- tray icons
+
+UINT toolIconId(DWORD processId, UINT number)
+{
+    HANDLE const snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    MODULEENTRY32W module = {};
+    module.dwSize = sizeof(module);
+    UINT id = 0;
+    for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module)) {
+        if (lstrcmpiW(module.szModule, L"KOVIX Tool.exe") == 0) {
+            id = UINT(reinterpret_cast<UINT_PTR>(module.hModule)) + number;
+            break;
+        }
+    }
+    CloseHandle(snapshot);
+    return id;
+}
+
+bool trayIconPresent(HWND owner, UINT id)
+{
+    // Modifying nothing succeeds exactly for an icon the shell holds.
+    NOTIFYICONDATAW probe = {};
+    probe.cbSize = sizeof(probe);
+    probe.hWnd = owner;
+    probe.uID = id;
+    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+}
+
+// ------------------------------------------------------------ the registry
+
+bool writeMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD type,
+                       std::string const& data)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG const result = RegSetValueExW(key, valueName, 0, type,
+                                       reinterpret_cast<BYTE const*>(data.data()), DWORD(data.size()));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+void deleteMachineValue(wchar_t const* keyPath, wchar_t const* valueName)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueW(key, valueName);
+    RegCloseKey(key);
+}
+
+MachineValuesGuard::MachineValuesGuard(wchar_t const* keyPath,
+                                       std::initializer_list<wchar_t const*> valueNames)
+    : key_(keyPath)
+{
+    for (wchar_t const* name : valueNames) {
+        Saved saved = {name, 0, std::string()};
+        saved.data = readMachineValue(keyPath, name, &saved.type);
+        saved_.push_back(saved);
+    }
+}
+
+MachineValuesGuard::~MachineValuesGuard()
+{
+    for (Saved const& saved : saved_) {
+        if (saved.type == 0)
+            deleteMachineValue(key_.c_str(), saved.name.c_str());
+        else
+            writeMachineValue(key_.c_str(), saved.name.c_str(), saved.type, saved.data);
+    }
+}
+
+std::string dword(DWORD value)
+{
+    return std::string(reinterpret_cast<char const*>(&value), sizeof(value));
+}
+
+// ---------------------------------------------------------- display modes
+
+std::string screenSize()
+{
+    return std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" +
+           std::to_string(GetSystemMetrics(SM_CYSCREEN));
+}
+
+std::string hostScreenSize(TempFolder const& folder)
+{
+    std::string output;
+    if (runHostScript("xdpyinfo | awk '/dimensions:/ { print $2; exit }'", folder, &output) != 0)
+        return std::string();
+    while (!output.empty() && (output.back() == '\n' || output.back() == '\r'))
+        output.pop_back();
+    return output;
+}
+
+bool restoreNativeMode()
+{
+    if (screenSize() == "800x480")
+        return true;
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode);
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+    mode.dmBitsPerPel = 32;
+    mode.dmPelsWidth = 800;
+    mode.dmPelsHeight = 480;
+    return ChangeDisplaySettingsW(&mode, CDS_UPDATEREGISTRY) == DISP_CHANGE_SUCCESSFUL;
+}
+
+DisplayChangeLog::DisplayChangeLog()
+{
+    HINSTANCE const instance = GetModuleHandleW(nullptr);
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = L"KovixTestDisplayChangeLog";
+    RegisterClassW(&windowClass); // fails harmlessly the second time
+    window_ = CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1,
+                              nullptr, nullptr, instance, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+DisplayChangeLog::~DisplayChangeLog()
+{
+    DestroyWindow(window_);
+}
+
+std::vector<std::string> const& DisplayChangeLog::settled(DWORD quietMs)
+{
+    waitUntil([] { return false; }, quietMs);
+    return changes_;
+}
+
+LRESULT CALLBACK DisplayChangeLog::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DISPLAYCHANGE) {
+        auto* const log = reinterpret_cast<DisplayChangeLog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (log != nullptr)
+            log->changes_.push_back(std::to_string(LOWORD(lParam)) + "x" + std::to_string(HIWORD(lParam)));
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// ---------------------------------------------------------- host commands
+
+namespace {
+
+// Wine's bridges between its paths and the host's; null outside Wine.
+typedef char*(CDECL* UnixNameFunction)(wchar_t const*);
+typedef wchar_t*(CDECL* DosNameFunction)(char const*);
+
+template <typename Function>
+Function kernelFunction(char const* name)
+{
+    FARPROC const address = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+} // namespace
+
+std::string hostPath(std::wstring const& windowsPath)
+{
+    UnixNameFunction const convert = kernelFunction<UnixNameFunction>("wine_get_unix_file_name");
+    if (convert == nullptr)
+        return std::string();
+    char* const name = convert(windowsPath.c_str());
+    std::string const result = name != nullptr ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+int runHostScript(std::string const& script, TempFolder const& folder, std::string* output,
+                  DWORD timeoutMs)
+{
+    static unsigned counter = 0;
+    std::wstring const stem = folder.file((L"host-" + std::to_wstring(++counter)).c_str());
+    std::wstring const scriptFile = stem + L".sh";
+    std::wstring const outputFile = stem + L".out";
+    std::wstring const statusFile = stem + L".status";
+    DosNameFunction const dosName = kernelFunction<DosNameFunction>("wine_get_dos_file_name");
+    if (dosName == nullptr || !writeFileBytes(scriptFile, script + "\n"))
+        return -1;
+    std::string const status = hostPath(statusFile);
+    // The status file appears whole, once the script has ended.
+    std::string const wrapper = "sh '" + hostPath(scriptFile) + "' >'" + hostPath(outputFile) +
+                                "' 2>/dev/null; echo $? >'" + status + ".tmp' && mv '" + status +
+                                ".tmp' '" + status + "'\n";
+    std::wstring const wrapperFile = stem + L".run.sh";
+    if (!writeFileBytes(wrapperFile, wrapper))
+        return -1;
+    wchar_t* const shell = dosName("/bin/sh");
+    if (shell == nullptr)
+        return -1;
+    std::wstring commandLine = L"\"" + std::wstring(shell) + L"\" \"";
+    HeapFree(GetProcessHeap(), 0, shell);
+    for (char const c : hostPath(wrapperFile))
+        commandLine += wchar_t(c);
+    commandLine += L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return -1;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!waitUntil([&] { return fileExists(statusFile); }, timeoutMs))
+        return -1;
+    if (output != nullptr)
+        *output = readFileBytes(outputFile);
+    return atoi(readFileBytes(statusFile).c_str());
+}
+
+bool runningInRig()
+{
+    wchar_t value[8] = {};
+    return GetEnvironmentVariableW(L"KOVIX_RIG", value, ARRAYSIZE(value)) > 0 &&
+           std::wstring(value) == L"1";
 }

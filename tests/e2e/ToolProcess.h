@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/win/WinTestSupport.h"
 
@@ -73,3 +74,93 @@ std::wstring screenshotFolder();
 
 // Reads a value of HKEY_LOCAL_MACHINE; empty with type 0 when absent.
 std::string readMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD* type = nullptr);
+
+// ---- Controls of the settings window, read and clicked from outside.
+
+// The first descendant of `parent` (depth first, in z-order) with this text.
+HWND findDescendant(HWND parent, wchar_t const* text);
+// The window's rectangle relative to its parent's client area.
+RECT rectInParent(HWND window);
+bool isButtonChecked(HWND button);
+// BM_CLICK sent and handled: when it returns true, whatever the click set
+// off in the program (an Apply included) has finished.
+bool clickAndWait(HWND button, DWORD timeoutMs = 30000);
+// BM_CLICK posted: for a click that opens a modal box, which would keep a
+// sent click from returning.
+void postClick(HWND button);
+// The top-level windows of `processId` with the given class.
+int countProcessWindows(DWORD processId, wchar_t const* className);
+// The text of a message box (its static control 0xFFFF).
+std::wstring messageBoxText(HWND box);
+
+// ---- The program's tray icons (identifiers: module address + 1 ... + 4).
+
+UINT toolIconId(DWORD processId, UINT number);
+bool trayIconPresent(HWND owner, UINT id);
+
+// ---- The machine: registry values, display mode, host commands.
+
+bool writeMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD type,
+                       std::string const& data);
+void deleteMachineValue(wchar_t const* keyPath, wchar_t const* valueName);
+
+// Takes note of HKEY_LOCAL_MACHINE values and puts them back as they were
+// (or deletes them again) when it goes.
+class MachineValuesGuard {
+public:
+    MachineValuesGuard(wchar_t const* keyPath, std::initializer_list<wchar_t const*> valueNames);
+    ~MachineValuesGuard();
+    MachineValuesGuard(MachineValuesGuard const&) = delete;
+    MachineValuesGuard& operator=(MachineValuesGuard const&) = delete;
+
+private:
+    struct Saved {
+        std::wstring name;
+        DWORD type;
+        std::string data;
+    };
+    std::wstring key_;
+    std::vector<Saved> saved_;
+};
+
+std::string dword(DWORD value); // the 4 bytes of a REG_DWORD
+
+// The primary screen as this process sees it now, "WxH".
+std::string screenSize();
+// The X screen's own size as xdpyinfo reports it, "WxH"; empty on failure.
+std::string hostScreenSize(TempFolder const& folder);
+// Switches back to the panel's own 800x480 (recorded like the program's
+// switches) unless the screen already is in it.
+bool restoreNativeMode();
+
+// A hidden top-level window of this process that logs every WM_DISPLAYCHANGE
+// as "WxH"; the system broadcasts one for each mode change. It sees them
+// while this thread waits in waitUntil or in a sent message.
+class DisplayChangeLog {
+public:
+    DisplayChangeLog();
+    ~DisplayChangeLog();
+    DisplayChangeLog(DisplayChangeLog const&) = delete;
+    DisplayChangeLog& operator=(DisplayChangeLog const&) = delete;
+
+    std::vector<std::string> const& changes() const { return changes_; }
+    void clear() { changes_.clear(); }
+    // Gives late broadcasts a moment to arrive, then returns the log.
+    std::vector<std::string> const& settled(DWORD quietMs = 300);
+
+private:
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND window_ = nullptr;
+    std::vector<std::string> changes_;
+};
+
+// Runs `script` with /bin/sh on the host (Wine starts it but cannot wait for
+// it, so the script leaves its status in a file of `folder`); its standard
+// output goes to `output` when given. Returns the exit status, or -1.
+int runHostScript(std::string const& script, TempFolder const& folder,
+                  std::string* output = nullptr, DWORD timeoutMs = 20000);
+// The host's path of a file of the Wine prefix; empty outside Wine.
+std::string hostPath(std::wstring const& windowsPath);
+
+// True inside tools/rig.sh exec (its display, tray host and Wine prefix).
+bool runningInRig();
