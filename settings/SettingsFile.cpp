@@ -56,6 +56,23 @@ bool writeAll(HANDLE file, unsigned char const* bytes, size_t size)
     return true;
 }
 
+// Moves the new text into place. Another program that has the file open for
+// a moment (an editor, a virus scanner) makes the replace fail with a sharing
+// error; waiting a little is better than losing the save.
+bool replaceFile(wchar_t const* temporary, wchar_t const* path)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        DWORD const error = GetLastError();
+        bool const busy = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+                          error == ERROR_LOCK_VIOLATION;
+        if (!busy || attempt >= 20)
+            return false;
+        Sleep(50);
+    }
+}
+
 } // namespace
 
 SettingsBuffer::~SettingsBuffer()
@@ -160,7 +177,7 @@ bool SettingsFile::writeText(wchar_t const* path, wchar_t const* text) const
         }
     }
     free(bytes);
-    if (written && MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (written && replaceFile(temporary, path))
         return true;
     DeleteFileW(temporary);
     return false;

@@ -8,26 +8,14 @@
 
 namespace {
 
-std::wstring folderOf(std::wstring const& path)
-{
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
-TEST(SettingsFilePath, IsBesideTheExecutable)
+TEST(SettingsFilePath, IsBesideTheExecutableOrLeftAloneWhenTooLong)
 {
     SettingsFile file;
     wchar_t path[kSettingsPathCapacity] = L"unchanged";
-    file.buildPath(L"Resolution.ini", path);
-    EXPECT_EQ(folderOf(ownExecutablePath()) + L"\\Resolution.ini", std::wstring(path));
-}
-
-TEST(SettingsFilePath, ANameThatWouldNotFitLeavesThePathAlone)
-{
-    SettingsFile file;
-    wchar_t path[kSettingsPathCapacity] = L"unchanged";
-    std::wstring const longName(kSettingsPathCapacity, L'x');
-    file.buildPath(longName.c_str(), path);
+    file.buildPath(std::wstring(kSettingsPathCapacity, L'x').c_str(), path);
     EXPECT_EQ(std::wstring(L"unchanged"), path);
+    file.buildPath(L"Resolution.ini", path);
+    EXPECT_EQ(wintest::folderOf(ownExecutablePath()) + L"\\Resolution.ini", std::wstring(path));
 }
 
 TEST(SettingsFileRead, ClassifiesMissingEmptyReadAndUnreadable)
@@ -90,6 +78,10 @@ TEST(SettingsFileWrite, WritesCrLfWithoutBomOrFinalLineEnd)
     ASSERT_TRUE(file.writeText(path.c_str(), L"[h]\nC=3;"));
     EXPECT_EQ(std::string("[h]\r\nC=3;"), readFileBytes(path)) << "replaced whole, not appended";
     EXPECT_FALSE(fileExists(folder.file(L"w.in~"))) << "no temporary file is left behind";
+
+    std::wstring const odd = folder.file(L"odd.in~"); // ends in the temporary mark
+    ASSERT_TRUE(file.writeText(odd.c_str(), L"x"));
+    EXPECT_EQ(std::string("x"), readFileBytes(odd));
 }
 
 TEST(SettingsFileWrite, AReadOnlyFileStaysWholeAndTheFailureIsReported)
@@ -106,13 +98,32 @@ TEST(SettingsFileWrite, AReadOnlyFileStaysWholeAndTheFailureIsReported)
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST(SettingsFileWrite, ANameEndingInTheTemporaryMarkStillWorks)
+} // namespace
+
+namespace {
+
+// A reader that holds the file for a moment must not cost the save.
+DWORD WINAPI releaseLater(LPVOID handle)
+{
+    Sleep(300);
+    CloseHandle(static_cast<HANDLE>(handle));
+    return 0;
+}
+
+TEST(SettingsFileWrite, WaitsForAReaderThatHoldsTheFileBriefly)
 {
     TempFolder folder;
     SettingsFile file;
-    std::wstring const path = folder.file(L"odd.in~");
-    ASSERT_TRUE(file.writeText(path.c_str(), L"x"));
-    EXPECT_EQ(std::string("x"), readFileBytes(path));
+    std::wstring const path = folder.file(L"held.ini");
+    ASSERT_TRUE(writeFileBytes(path, "[h]\r\nold=1;"));
+    HANDLE const reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    HANDLE const thread = CreateThread(nullptr, 0, releaseLater, reader, 0, nullptr);
+    EXPECT_TRUE(file.writeText(path.c_str(), L"[h]\nnew=1;"));
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_EQ(std::string("[h]\r\nnew=1;"), readFileBytes(path));
 }
 
 } // namespace
