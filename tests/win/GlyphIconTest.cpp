@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
-#include <winternl.h>
 
 #include <stdio.h>
 
@@ -11,6 +10,7 @@
 
 #include "tray/GlyphIcon.h"
 #include "tray/GlyphLayout.h"
+#include "tests/win/WinTestSupport.h"
 
 namespace {
 
@@ -72,21 +72,16 @@ IconImage render(wchar_t const* text, COLORREF textColour, COLORREF backColour, 
     return image;
 }
 
-int countOpaque(IconImage const& image, COLORREF colour)
-{
-    int count = 0;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            count += !image.transparent[y][x] && image.colour[y][x] == colour;
-    return count;
-}
+COLORREF const kSeeThrough = CLR_INVALID;
 
-int countTransparent(IconImage const& image)
+// Pixels of `colour` (opaque ones), or see-through pixels for kSeeThrough.
+int countPixels(IconImage const& image, COLORREF colour)
 {
     int count = 0;
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x)
-            count += image.transparent[y][x];
+            count += colour == kSeeThrough ? image.transparent[y][x]
+                                           : !image.transparent[y][x] && image.colour[y][x] == colour;
     return count;
 }
 
@@ -126,32 +121,6 @@ int widthOfH(HFONT font)
     return width;
 }
 
-// Live GDI objects of this process. Windows counts them for us; Wine's
-// GetGuiResources answers 0, but Wine keeps the Windows handle table in
-// the process (PEB GdiSharedHandleTable, 24-byte entries on 64-bit, the
-// object type at byte 14), which is counted instead.
-long liveGdiObjects()
-{
-    DWORD const counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (counted != 0)
-        return long(counted);
-#ifdef _WIN64
-    size_t const tableOffset = 0xF8;
-    size_t const entrySize = 24;
-#else
-    size_t const tableOffset = 0x94;
-    size_t const entrySize = 16;
-#endif
-    BYTE const* const peb = reinterpret_cast<BYTE const*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-    BYTE const* const table = *reinterpret_cast<BYTE const* const*>(peb + tableOffset);
-    if (table == nullptr)
-        return -1;
-    long live = 0;
-    for (size_t i = 0; i < 0x10000; ++i)
-        live += table[i * entrySize + 14] != 0;
-    return live;
-}
-
 } // namespace
 
 TEST(GlyphIcon, DrawsTheLetterOnTheBackgroundWithNothingSeeThrough)
@@ -159,27 +128,24 @@ TEST(GlyphIcon, DrawsTheLetterOnTheBackgroundWithNothingSeeThrough)
     HFONT const font = plainFont(-13);
     IconImage const image = render(L"N", kGreen, kRed, font);
     ASSERT_TRUE(image.valid);
-    EXPECT_EQ(0, countTransparent(image));
-    int const letter = countOpaque(image, kGreen);
-    int const background = countOpaque(image, kRed);
+    EXPECT_EQ(0, countPixels(image, kSeeThrough));
+    int const letter = countPixels(image, kGreen);
+    int const background = countPixels(image, kRed);
     EXPECT_GT(letter, 8) << "the N is drawn";
     EXPECT_EQ(256, letter + background) << "a plain font leaves no other colour";
     EXPECT_EQ(kRed, image.colour[15][0]);
     EXPECT_EQ(kRed, image.colour[15][15]);
     DeleteObject(font);
-}
 
-TEST(GlyphIcon, EmptyTextGivesAPlainSquareOfTheBackground)
-{
-    HFONT const font = iconTitleFont();
+    // An empty text gives a plain square of the background.
+    HFONT const titleFont = iconTitleFont();
     for (COLORREF const back : {kBlack, kRed, kYellow, COLORREF(0x00C0834B)}) {
-        IconImage const image = render(L"", kGreen, back, font);
-        ASSERT_TRUE(image.valid);
-        EXPECT_EQ(256, countOpaque(image, back)) << std::hex << back;
+        IconImage const square = render(L"", kGreen, back, titleFont);
+        ASSERT_TRUE(square.valid);
+        EXPECT_EQ(256, countPixels(square, back)) << std::hex << back;
     }
-    IconImage const nullText = render(nullptr, kGreen, kRed, font);
-    EXPECT_EQ(256, countOpaque(nullText, kRed));
-    DeleteObject(font);
+    EXPECT_EQ(256, countPixels(render(nullptr, kGreen, kRed, titleFont), kRed));
+    DeleteObject(titleFont);
 }
 
 TEST(GlyphIcon, PixelsOfTheTransparencyKeyAreSeeThrough)
@@ -189,21 +155,21 @@ TEST(GlyphIcon, PixelsOfTheTransparencyKeyAreSeeThrough)
 
     IconImage const square = render(L"", kGreen, kGlyphTransparentColour, font);
     ASSERT_TRUE(square.valid);
-    EXPECT_EQ(256, countTransparent(square)) << "an empty glyph on the key is invisible";
+    EXPECT_EQ(256, countPixels(square, kSeeThrough)) << "an empty glyph on the key is invisible";
 
     IconImage const onKey = render(L"N", kGreen, kGlyphTransparentColour, font);
-    int const letter = countOpaque(onKey, kGreen);
+    int const letter = countPixels(onKey, kGreen);
     EXPECT_GT(letter, 8);
-    EXPECT_EQ(256, letter + countTransparent(onKey)) << "only the letter stays";
+    EXPECT_EQ(256, letter + countPixels(onKey, kSeeThrough)) << "only the letter stays";
 
     IconImage const keyLetter = render(L"N", kGlyphTransparentColour, kRed, font);
-    int const holes = countTransparent(keyLetter);
+    int const holes = countPixels(keyLetter, kSeeThrough);
     EXPECT_EQ(letter, holes) << "the letter becomes a hole of the same shape";
-    EXPECT_EQ(256 - holes, countOpaque(keyLetter, kRed));
+    EXPECT_EQ(256 - holes, countPixels(keyLetter, kRed));
 
     // A colour one step off the key is not transparent.
     IconImage const nearKey = render(L"", kGreen, RGB(129, 129, 128), font);
-    EXPECT_EQ(0, countTransparent(nearKey));
+    EXPECT_EQ(0, countPixels(nearKey, kSeeThrough));
     DeleteObject(font);
 }
 
@@ -229,14 +195,14 @@ TEST(GlyphIcon, RenderingReleasesEveryGdiObject)
 {
     HFONT const font = iconTitleFont();
     DestroyIcon(makeGlyphIcon(L"A", kYellow, kBlack, font)); // warm caches first
-    long const before = liveGdiObjects();
+    long const before = wintest::gdiObjectCount();
     ASSERT_GT(before, 0) << "no way to count GDI objects here";
     for (int i = 0; i < 1000; ++i) {
         HICON const icon = makeGlyphIcon(i % 2 ? L"A" : L"a", kYellow, kBlack, font);
         ASSERT_NE(nullptr, icon);
         DestroyIcon(icon);
     }
-    EXPECT_EQ(before, liveGdiObjects());
+    EXPECT_EQ(before, wintest::gdiObjectCount());
     DeleteObject(font);
 }
 
@@ -262,18 +228,14 @@ TEST(GlyphIcon, BenchmarkOneRender)
     DeleteObject(font);
 }
 
-TEST(WindowIcon, AWindowWithoutItsOwnSmallIconGetsTheShellsIcon)
+TEST(WindowIcon, TheWindowsOwnSmallIconAsACopyElseTheShellsIcon)
 {
-    HWND const window = CreateWindowExW(0, L"STATIC", L"no icon", WS_OVERLAPPED, 0, 0, 50, 50,
-                                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND const window = wintest::createTestWindow(L"icon");
     ASSERT_NE(nullptr, window);
     HICON const icon = getWindowIcon(window);
     ASSERT_NE(nullptr, icon);
-
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
     SHFILEINFOW info = {};
-    SHGetFileInfoW(path, FILE_ATTRIBUTE_NORMAL, &info, sizeof(info),
+    SHGetFileInfoW(ownExecutablePath().c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof(info),
                    SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
     ASSERT_NE(nullptr, info.hIcon);
     IconImage const got = readIcon(icon);
@@ -283,31 +245,20 @@ TEST(WindowIcon, AWindowWithoutItsOwnSmallIconGetsTheShellsIcon)
     EXPECT_EQ(0, memcmp(got.transparent, shell.transparent, sizeof(got.transparent)));
     EXPECT_TRUE(DestroyIcon(icon)) << "the caller owns it";
     DestroyIcon(info.hIcon);
-
     HICON const forNothing = getWindowIcon(nullptr);
     EXPECT_NE(nullptr, forNothing);
     DestroyIcon(forNothing);
-    DestroyWindow(window);
-}
 
-TEST(WindowIcon, AWindowsOwnSmallIconIsReturnedAsACopy)
-{
-    HWND const window = CreateWindowExW(0, L"STATIC", L"own icon", WS_OVERLAPPED, 0, 0, 50, 50,
-                                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(nullptr, window);
     HFONT const font = plainFont(-13);
     HICON const own = makeGlyphIcon(L"K", kYellow, kRed, font);
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(own));
-
-    HICON const icon = getWindowIcon(window);
-    IconImage const got = readIcon(icon);
-    IconImage const expected = readIcon(own);
-    ASSERT_TRUE(got.valid);
-    EXPECT_EQ(0, memcmp(got.colour, expected.colour, sizeof(got.colour)));
-    EXPECT_GT(countOpaque(got, kYellow), 0);
-    DestroyIcon(icon);
+    HICON const copy = getWindowIcon(window);
+    IconImage const gotOwn = readIcon(copy);
+    ASSERT_TRUE(gotOwn.valid);
+    EXPECT_EQ(0, memcmp(gotOwn.colour, readIcon(own).colour, sizeof(gotOwn.colour)));
+    EXPECT_GT(countPixels(gotOwn, kYellow), 0);
+    DestroyIcon(copy);
     EXPECT_TRUE(readIcon(own).valid) << "the window keeps its own icon";
-
     DestroyWindow(window);
     DestroyIcon(own);
     DeleteObject(font);

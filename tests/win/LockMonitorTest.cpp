@@ -20,20 +20,9 @@
 // program defines it beside its entry point.
 ToolController theController(nullptr);
 
-namespace {
+using namespace wintest;
 
-void pumpFor(DWORD milliseconds)
-{
-    DWORD const start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < milliseconds);
-}
+namespace {
 
 void sendKey(WORD key, bool down)
 {
@@ -46,8 +35,8 @@ void sendKey(WORD key, bool down)
     // The key state of this thread follows once the input has arrived.
     DWORD const start = GetTickCount();
     while (((GetKeyState(key) & 0x8000) != 0) != down && GetTickCount() - start < 2000)
-        pumpFor(5);
-    pumpFor(20);
+        pumpMessages(5);
+    pumpMessages(20);
 }
 
 void pressKey(WORD key)
@@ -95,33 +84,6 @@ public:
     LocksOff& operator=(LocksOff const&) = delete;
 };
 
-LRESULT CALLBACK plainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND createMainLikeWindow()
-{
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = plainWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"KovixLockMonitorTest";
-    RegisterClassExW(&windowClass);
-    return CreateWindowExW(0, L"KovixLockMonitorTest", L"KOVIX Tool Beta 1.0",
-                           WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
-}
-
-bool shellHas(HWND owner, UINT id)
-{
-    NOTIFYICONDATAW probe = {};
-    probe.cbSize = sizeof(probe);
-    probe.hWnd = owner;
-    probe.uID = id;
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
-}
-
 // As the settings window leaves the controller: main icon and the Caps
 // Lock icon added in its off state, Num and Scroll Lock icons disabled.
 void setUpController(ToolController& controller, HWND window, bool osd)
@@ -141,38 +103,15 @@ void setUpController(ToolController& controller, HWND window, bool osd)
     controller.addLockIcon(LockKey::Caps, false);
 }
 
+// A tick of the lock timer, as the system delivers it.
+void tick(HWND window, UINT message = WM_TIMER)
+{
+    lockTimerProc(window, message, kLockTimerId, GetTickCount());
+}
+
 bool sameIconData(TrayIcon const& icon, NOTIFYICONDATAW const& before)
 {
     return std::memcmp(&icon.iconData, &before, sizeof(before)) == 0;
-}
-
-// Runs a child mode of a copy of this executable in `folder` (the OSD reads
-// and writes OSD.ini beside it), its output going to this test's output.
-int runChild(TempFolder const& folder, wchar_t const* mode)
-{
-    std::wstring const exe = copySelfInto(folder, L"lock_child.exe");
-    std::wstring commandLine = L"\"" + exe + L"\" --child " + mode;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    for (HANDLE handle : {startup.hStdOutput, startup.hStdError})
-        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    std::fflush(stdout);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                        folder.path().c_str(), &startup, &process))
-        return -1;
-    DWORD code = DWORD(-1);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
-    else
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return int(code);
 }
 
 // ------------------------------------------------------ busy flag (child)
@@ -197,7 +136,7 @@ LRESULT CALLBACK osdHookProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         ++nested.calls;
         bool& capsOn = theController.trayIcons[2].lockOn;
         capsOn = false; // wrong: Caps Lock is on
-        lockTimerProc(theController.mainWindow, WM_TIMER, kLockTimerId, GetTickCount());
+        tick(theController.mainWindow);
         nested.tickIgnored = !capsOn;
         theController.pollLockKeys();
         nested.pollCorrected = capsOn;
@@ -207,7 +146,7 @@ LRESULT CALLBACK osdHookProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 void checkBusyFlag()
 {
-    HWND const window = createMainLikeWindow();
+    HWND const window = createTestWindow();
     ASSERT_NE(nullptr, window);
     setUpController(theController, window, true);
     OsdIndicator& osd = OsdIndicator::get(theController.instance, window, theController.kbIndClr,
@@ -218,13 +157,13 @@ void checkBusyFlag()
         osd.getWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(osdHookProc)));
 
     bool& capsOn = theController.trayIcons[2].lockOn;
-    lockTimerProc(window, WM_TIMER, kLockTimerId, GetTickCount());
+    tick(window);
     ASSERT_FALSE(capsOn);
 
     pressKey(VK_CAPITAL);
     ASSERT_TRUE(toggledOn(VK_CAPITAL));
     nested.armed = true;
-    lockTimerProc(window, WM_TIMER, kLockTimerId, GetTickCount());
+    tick(window);
     EXPECT_EQ(1, nested.calls) << "the poll repainted the OSD for the new lock state";
     EXPECT_TRUE(nested.tickIgnored) << "a tick during a poll must return at once";
     EXPECT_TRUE(nested.pollCorrected) << "(a poll in its place would have acted)";
@@ -234,18 +173,18 @@ void checkBusyFlag()
 
     // The flag is down again once the poll is over.
     capsOn = false;
-    lockTimerProc(window, WM_TIMER, kLockTimerId, GetTickCount());
+    tick(window);
     EXPECT_TRUE(capsOn) << "the next tick polls";
 
     // Only WM_TIMER polls.
     capsOn = false;
-    lockTimerProc(window, WM_TIMER + 1, kLockTimerId, GetTickCount());
+    tick(window, WM_TIMER + 1);
     EXPECT_FALSE(capsOn);
-    lockTimerProc(window, WM_TIMER, kLockTimerId, GetTickCount());
+    tick(window);
     EXPECT_TRUE(capsOn);
 
     pressKey(VK_CAPITAL);
-    lockTimerProc(window, WM_TIMER, kLockTimerId, GetTickCount());
+    tick(window);
     EXPECT_FALSE(capsOn);
     SetWindowLongPtrW(osd.getWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(nested.original));
     DestroyWindow(osd.getWindow());
@@ -260,8 +199,7 @@ KOVIX_CHILD_MODE(lock_busy_flag)
         LocksOff const locksOff;
         checkBusyFlag();
     }
-    std::fflush(stdout);
-    return testing::UnitTest::GetInstance()->Failed() ? 1 : 0;
+    return childTestResult();
 }
 
 class LockMonitor : public testing::Test {
@@ -270,7 +208,7 @@ protected:
     {
         if (!host::inRig())
             GTEST_SKIP() << "types lock keys: needs the test rig (tools/rig.sh exec)";
-        window_ = createMainLikeWindow();
+        window_ = createTestWindow();
         ASSERT_NE(nullptr, window_);
     }
     void TearDown() override
@@ -293,39 +231,26 @@ TEST_F(LockMonitor, TheCapsLockRecordFollowsTheKeyFromOnePollToTheNext)
     ASSERT_TRUE(caps.added);
     ASSERT_FALSE(toggledOn(VK_CAPITAL));
 
-    // All locks off, as the icons were added: nothing to change.
-    NOTIFYICONDATAW before = caps.iconData;
-    controller.pollLockKeys();
-    EXPECT_FALSE(caps.lockOn);
-    EXPECT_TRUE(sameIconData(caps, before));
-    EXPECT_STREQ(L"Caps lock is OFF", caps.iconData.szTip);
-
-    pressKey(VK_CAPITAL);
-    controller.pollLockKeys();
-    EXPECT_TRUE(caps.lockOn);
-    EXPECT_STREQ(L"Caps lock is ON", caps.iconData.szTip);
-    EXPECT_TRUE(shellHas(window_, caps.id)) << "the shell took the modified icon";
-
-    // Off, on between two polls: nothing changed as far as the icon goes.
-    before = caps.iconData;
-    pressKey(VK_CAPITAL);
-    pressKey(VK_CAPITAL);
-    controller.pollLockKeys();
-    EXPECT_TRUE(caps.lockOn);
-    EXPECT_TRUE(sameIconData(caps, before));
-
-    pressKey(VK_CAPITAL);
-    controller.pollLockKeys();
-    EXPECT_FALSE(caps.lockOn);
-    EXPECT_STREQ(L"Caps lock is OFF", caps.iconData.szTip);
-
-    // On, off between two polls.
-    before = caps.iconData;
-    pressKey(VK_CAPITAL);
-    pressKey(VK_CAPITAL);
-    controller.pollLockKeys();
-    EXPECT_FALSE(caps.lockOn);
-    EXPECT_TRUE(sameIconData(caps, before));
+    struct Step {
+        int presses; // before the poll
+        bool on;
+        bool iconUnchanged;
+    };
+    Step const steps[] = {
+        {0, false, true}, // all off, as the icons were added: nothing to change
+        {1, true, false}, {2, true, true}, // off, on between two polls: no change
+        {1, false, false}, {2, false, true}, // on, off between two polls
+    };
+    for (Step const& step : steps) {
+        NOTIFYICONDATAW const before = caps.iconData;
+        for (int i = 0; i < step.presses; ++i)
+            pressKey(VK_CAPITAL);
+        controller.pollLockKeys();
+        EXPECT_EQ(step.on, caps.lockOn) << "step " << &step - steps;
+        EXPECT_EQ(step.iconUnchanged, sameIconData(caps, before)) << "step " << &step - steps;
+        EXPECT_STREQ(step.on ? L"Caps lock is ON" : L"Caps lock is OFF", caps.iconData.szTip);
+        EXPECT_TRUE(shellHasIcon(window_, caps.id)) << "the shell took the modified icon";
+    }
 
     // The other records saw none of it.
     EXPECT_FALSE(controller.trayIcons[1].lockOn);
@@ -371,7 +296,7 @@ TEST_F(LockMonitor, ALockWhoseIconIsDisabledIsFollowedAllTheSame)
     controller.pollLockKeys();
     EXPECT_TRUE(num.lockOn);
     EXPECT_FALSE(num.added);
-    EXPECT_FALSE(shellHas(window_, num.id)) << "the modify of an icon never added fails quietly";
+    EXPECT_FALSE(shellHasIcon(window_, num.id)) << "the modify of an icon never added fails quietly";
     pressKey(VK_NUMLOCK);
     controller.pollLockKeys();
     EXPECT_FALSE(num.lockOn);
@@ -380,5 +305,5 @@ TEST_F(LockMonitor, ALockWhoseIconIsDisabledIsFollowedAllTheSame)
 TEST_F(LockMonitor, ATimerTickThatArrivesDuringAPollReturnsAtOnce)
 {
     TempFolder folder;
-    EXPECT_EQ(0, runChild(folder, L"lock_busy_flag"));
+    EXPECT_EQ(0, runChildIn(folder, L"lock_busy_flag", 60000));
 }

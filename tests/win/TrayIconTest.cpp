@@ -1,7 +1,6 @@
 // The tray icon record against the real shell (under Wine, its notification
-// area docked into the test display's tray host). What the shell holds is
-// probed from outside the record: a modify with no flags succeeds exactly
-// when the shell knows the (window, identifier) pair.
+// area docked into the test display's tray host), probed from outside the
+// record with wintest::shellHasIcon.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -10,45 +9,12 @@
 
 #include <string>
 
+#include "tests/win/WinTestSupport.h"
 #include "tray/TrayIcon.h"
 
+using namespace wintest;
+
 namespace {
-
-LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND createOwnerWindow()
-{
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = ownerWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"KovixTrayIconTest";
-    RegisterClassExW(&windowClass);
-    return CreateWindowExW(0, L"KovixTrayIconTest", L"tray owner", WS_OVERLAPPEDWINDOW, 0, 0, 100,
-                           100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
-bool shellHas(HWND owner, UINT id)
-{
-    NOTIFYICONDATAW probe = {};
-    probe.cbSize = sizeof(probe);
-    probe.hWnd = owner;
-    probe.uID = id;
-    probe.uFlags = 0;
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
-}
-
-bool shellDelete(HWND owner, UINT id)
-{
-    NOTIFYICONDATAW data = {};
-    data.cbSize = sizeof(data);
-    data.hWnd = owner;
-    data.uID = id;
-    return Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
-}
 
 HICON ownedIcon()
 {
@@ -70,16 +36,25 @@ HINSTANCE instanceAt(UINT_PTR address)
     return reinterpret_cast<HINSTANCE>(address);
 }
 
+bool isZeros(NOTIFYICONDATAW const& data)
+{
+    NOTIFYICONDATAW zeros;
+    memset(&zeros, 0, sizeof(zeros));
+    return memcmp(&zeros, &data, sizeof(zeros)) == 0;
+}
+
 class TrayIconShell : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        owner_ = createOwnerWindow();
-        ASSERT_NE(nullptr, owner_);
-    }
+    void SetUp() override { ASSERT_NE(nullptr, owner_); }
     void TearDown() override { DestroyWindow(owner_); }
 
-    HWND owner_ = nullptr;
+    // A record of the test window, ready to add.
+    void init(TrayIcon& record, UINT number, UINT callback = WM_APP + 1)
+    {
+        record.init(owner_, nullptr, callback, number);
+    }
+
+    HWND const owner_ = createTestWindow(L"tray owner");
 };
 
 } // namespace
@@ -87,9 +62,7 @@ protected:
 TEST(TrayIconRecord, StartsAsZerosAndInitBindsItToItsOwner)
 {
     TrayIcon record;
-    NOTIFYICONDATAW zeros;
-    memset(&zeros, 0, sizeof(zeros));
-    EXPECT_EQ(0, memcmp(&zeros, &record.iconData, sizeof(zeros)));
+    EXPECT_TRUE(isZeros(record.iconData));
     EXPECT_FALSE(record.added);
     EXPECT_EQ(0u, record.id);
 
@@ -117,9 +90,9 @@ TEST(TrayIconRecord, StartsAsZerosAndInitBindsItToItsOwner)
 
 TEST(TrayIconRecord, IdentifiersOfTheFourIconsDifferByOneForAnyInstance)
 {
-    UINT_PTR const instances[] = {0,          0x400000,  0x10000000, 0x7FFF0000,
-                                  0xFFFFFFFE, UINT_PTR(-1), UINT_PTR(0x140000000ull)};
-    for (UINT_PTR const address : instances) {
+    for (UINT_PTR const address : {UINT_PTR(0), UINT_PTR(0x400000), UINT_PTR(0x10000000),
+                                   UINT_PTR(0x7FFF0000), UINT_PTR(0xFFFFFFFE), UINT_PTR(-1),
+                                   UINT_PTR(0x140000000ull)}) {
         TrayIcon records[4];
         for (UINT number = 1; number <= 4; ++number)
             records[number - 1].init(nullptr, instanceAt(address), 0, number);
@@ -131,64 +104,56 @@ TEST(TrayIconRecord, IdentifiersOfTheFourIconsDifferByOneForAnyInstance)
     }
 }
 
-TEST_F(TrayIconShell, AddedFollowsWhatTheShellConfirms)
+TEST_F(TrayIconShell, AddAndRemoveFollowWhatTheShellConfirms)
 {
     TrayIcon record;
     record.init(owner_, instanceAt(0x400000), WM_APP + 1, 1);
     HICON const icon = ownedIcon();
     ASSERT_TRUE(record.add(L"", L"main", icon));
     EXPECT_TRUE(record.added);
-    EXPECT_TRUE(shellHas(owner_, record.id));
+    EXPECT_TRUE(shellHasIcon(owner_, record.id));
     EXPECT_TRUE(iconDestroyed(icon)) << "the shell keeps its own copy";
     EXPECT_EQ(UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP), record.iconData.uFlags);
 
-    // A second record with the same owner and identifier: the shell refuses
-    // the duplicate, and that record does not count itself as added.
+    // Adding an added icon sends nothing (a real NIM_ADD of a known icon
+    // fails, so TRUE means none was sent) but still consumes the icon.
+    HICON const again = ownedIcon();
+    EXPECT_TRUE(record.add(L"", L"second tip", again));
+    EXPECT_TRUE(iconDestroyed(again));
+    EXPECT_TRUE(record.added);
+    EXPECT_TRUE(record.add(L"N", L"third tip", nullptr));
+    EXPECT_STREQ(L"main", record.iconData.szTip) << "the record was not even prepared";
+
+    // A twin with the same owner and identifier: the shell refuses the
+    // duplicate, and the twin does not count itself as added.
     TrayIcon twin;
     twin.init(owner_, instanceAt(0x400000), 0, 1);
     HICON const twinIcon = ownedIcon();
     EXPECT_FALSE(twin.add(L"", L"twin", twinIcon));
     EXPECT_FALSE(twin.added);
     EXPECT_TRUE(iconDestroyed(twinIcon)) << "destroyed whatever the result";
+    EXPECT_FALSE(twin.remove()) << "a never-added record asks nobody";
+    EXPECT_TRUE(shellHasIcon(owner_, record.id));
 
     EXPECT_TRUE(record.remove());
     EXPECT_FALSE(record.added);
-    EXPECT_FALSE(shellHas(owner_, record.id));
+    EXPECT_FALSE(shellHasIcon(owner_, record.id));
     EXPECT_FALSE(record.remove());
-
     // Adding again works after a remove; without an icon a glyph is drawn.
     EXPECT_TRUE(record.add(L"A", L"glyph", nullptr));
     EXPECT_TRUE(record.added);
-    EXPECT_TRUE(shellHas(owner_, record.id));
-}
-
-TEST_F(TrayIconShell, AddingAnAddedIconMakesNoShellCallButStillConsumesTheIcon)
-{
-    TrayIcon record;
-    record.init(owner_, nullptr, WM_APP + 1, 1);
-    ASSERT_TRUE(record.add(L"", L"first tip", ownedIcon()));
-
-    HICON const icon = ownedIcon();
-    // A real NIM_ADD of a known icon fails, so TRUE means none was sent.
-    EXPECT_TRUE(record.add(L"", L"second tip", icon));
-    EXPECT_TRUE(iconDestroyed(icon));
-    EXPECT_STREQ(L"first tip", record.iconData.szTip) << "the record was not even prepared";
-    EXPECT_TRUE(record.added);
-
-    // Without an icon nothing is rendered or destroyed, and still TRUE.
-    EXPECT_TRUE(record.add(L"N", L"third tip", nullptr));
-    EXPECT_STREQ(L"first tip", record.iconData.szTip);
+    EXPECT_TRUE(shellHasIcon(owner_, record.id));
 }
 
 TEST_F(TrayIconShell, ModifyWorksOnlyOnAnIconInTheShellAndLeavesAddedAlone)
 {
     TrayIcon record;
-    record.init(owner_, nullptr, 0, 2);
+    init(record, 2, 0);
     HICON const early = ownedIcon();
     EXPECT_FALSE(record.modify(L"", L"not there", early));
     EXPECT_TRUE(iconDestroyed(early));
     EXPECT_FALSE(record.added);
-    EXPECT_FALSE(shellHas(owner_, record.id));
+    EXPECT_FALSE(shellHasIcon(owner_, record.id));
 
     ASSERT_TRUE(record.add(L"", L"off", nullptr));
     HICON const late = ownedIcon();
@@ -198,26 +163,10 @@ TEST_F(TrayIconShell, ModifyWorksOnlyOnAnIconInTheShellAndLeavesAddedAlone)
     EXPECT_TRUE(record.added);
     EXPECT_STREQ(L"rendered", record.iconData.szTip);
 
-    // The shell lost the icon behind the record's back: modify fails and
-    // `added` stays as the record last saw it.
-    ASSERT_TRUE(shellDelete(owner_, record.id));
+    // The shell lost the icon behind the record's back.
+    ASSERT_TRUE(shellDeleteIcon(owner_, record.id));
     EXPECT_FALSE(record.modify(L"", L"gone", nullptr));
-    EXPECT_TRUE(record.added);
-}
-
-TEST_F(TrayIconShell, RemovingANeverAddedIconAsksNobody)
-{
-    // The shell holds an icon of this owner and identifier that another
-    // record added; the never-added record must not delete it.
-    TrayIcon holder;
-    holder.init(owner_, nullptr, 0, 3);
-    ASSERT_TRUE(holder.add(L"a", L"holder", nullptr));
-
-    TrayIcon record;
-    record.init(owner_, nullptr, 0, 3);
-    EXPECT_FALSE(record.remove());
-    EXPECT_TRUE(shellHas(owner_, holder.id));
-    EXPECT_FALSE(record.added);
+    EXPECT_TRUE(record.added) << "as the record last saw it";
 }
 
 TEST_F(TrayIconShell, DestructionTakesTheIconOutAndClearsTheData)
@@ -225,34 +174,29 @@ TEST_F(TrayIconShell, DestructionTakesTheIconOutAndClearsTheData)
     UINT id = 0;
     {
         TrayIcon record;
-        record.init(owner_, nullptr, WM_APP + 1, 1);
+        init(record, 1);
         ASSERT_TRUE(record.add(L"", L"main", ownedIcon()));
         id = record.id;
-        ASSERT_TRUE(shellHas(owner_, id));
+        ASSERT_TRUE(shellHasIcon(owner_, id));
     }
-    EXPECT_FALSE(shellHas(owner_, id)) << "the destructor deleted it";
+    EXPECT_FALSE(shellHasIcon(owner_, id)) << "the destructor deleted it";
 
     TrayIcon record;
-    record.init(owner_, nullptr, WM_APP + 1, 1);
+    init(record, 1);
     ASSERT_TRUE(record.add(L"", L"main", ownedIcon()));
     record.destroy();
-    EXPECT_FALSE(shellHas(owner_, record.id));
-    NOTIFYICONDATAW zeros;
-    memset(&zeros, 0, sizeof(zeros));
-    EXPECT_EQ(0, memcmp(&zeros, &record.iconData, sizeof(zeros)));
+    EXPECT_FALSE(shellHasIcon(owner_, record.id));
+    EXPECT_TRUE(isZeros(record.iconData));
     EXPECT_TRUE(record.added) << "destruction leaves the flag as it was";
     EXPECT_NE(nullptr, record.glyphFont);
-}
 
-TEST_F(TrayIconShell, DestroyingANeverAddedRecordLeavesItsDataIntact)
-{
-    TrayIcon record;
-    record.init(owner_, nullptr, 0, 4);
-    record.modify(L"S", L"Scroll lock is ON", nullptr); // fills the data, refused
-    NOTIFYICONDATAW before;
-    memcpy(&before, &record.iconData, sizeof(before));
-    record.destroy(); // NIM_DELETE is sent and refused
-    EXPECT_EQ(0, memcmp(&before, &record.iconData, sizeof(before)));
+    // A never-added record keeps its data: the NIM_DELETE is refused.
+    TrayIcon never;
+    init(never, 4, 0);
+    never.modify(L"S", L"Scroll lock is ON", nullptr); // fills the data, refused
+    NOTIFYICONDATAW const before = never.iconData;
+    never.destroy();
+    EXPECT_EQ(0, memcmp(&before, &never.iconData, sizeof(before)));
 }
 
 TEST_F(TrayIconShell, ACopyNeverTakesTheIconOutOfTheNotificationArea)
@@ -262,27 +206,22 @@ TEST_F(TrayIconShell, ACopyNeverTakesTheIconOutOfTheNotificationArea)
     record.bgColor = 255;
     ASSERT_TRUE(record.add(L"", L"main", ownedIcon()));
     {
-        TrayIcon const copy(record);
+        TrayIcon copy(record);
         EXPECT_EQ(record.id, copy.id);
         EXPECT_EQ(record.owner, copy.owner);
         EXPECT_EQ(record.glyphFont, copy.glyphFont);
         EXPECT_EQ(COLORREF(255), copy.bgColor);
         EXPECT_TRUE(copy.added);
         EXPECT_EQ(0, memcmp(&record.iconData, &copy.iconData, sizeof(record.iconData)));
-    }
-    {
         TrayIcon assigned;
         assigned = record;
         EXPECT_EQ(record.id, assigned.id);
-    }
-    {
         // A copy of a copy, destroyed explicitly: still nothing sent.
-        TrayIcon copy(record);
         TrayIcon second(copy);
         second.destroy();
         copy.destroy();
     }
-    EXPECT_TRUE(shellHas(owner_, record.id));
+    EXPECT_TRUE(shellHasIcon(owner_, record.id));
     EXPECT_TRUE(record.modify(L"", L"still mine", ownedIcon()));
     EXPECT_TRUE(record.remove());
 }
@@ -290,9 +229,8 @@ TEST_F(TrayIconShell, ACopyNeverTakesTheIconOutOfTheNotificationArea)
 TEST_F(TrayIconShell, TipsBalloonTextsAndTitlesAreCutToTheirBuffers)
 {
     TrayIcon record;
-    record.init(owner_, nullptr, WM_APP + 1, 1);
-    std::wstring const longTip(200, L't');
-    ASSERT_TRUE(record.add(L"", longTip.c_str(), ownedIcon()));
+    init(record, 1);
+    ASSERT_TRUE(record.add(L"", std::wstring(200, L't').c_str(), ownedIcon()));
     EXPECT_EQ(std::wstring(127, L't'), record.iconData.szTip);
 
     std::wstring text;
@@ -319,15 +257,15 @@ TEST_F(TrayIconShell, TipsBalloonTextsAndTitlesAreCutToTheirBuffers)
 TEST_F(TrayIconShell, RestorePutsBackOnlyWhatTheRecordHoldsAsAdded)
 {
     TrayIcon main;
-    main.init(owner_, nullptr, WM_APP + 1, 1);
+    init(main, 1);
     ASSERT_TRUE(main.add(L"", L"800x480x32bit", ownedIcon()));
 
     // The notification area forgets everything (a restarted shell).
-    ASSERT_TRUE(shellDelete(owner_, main.id));
+    ASSERT_TRUE(shellDeleteIcon(owner_, main.id));
     HICON const icon = ownedIcon();
     EXPECT_TRUE(main.restore(L"", main.iconData.szTip, icon));
     EXPECT_TRUE(iconDestroyed(icon));
-    EXPECT_TRUE(shellHas(owner_, main.id));
+    EXPECT_TRUE(shellHasIcon(owner_, main.id));
     EXPECT_TRUE(main.added);
     EXPECT_STREQ(L"800x480x32bit", main.iconData.szTip) << "its own tip survives";
 
@@ -336,9 +274,9 @@ TEST_F(TrayIconShell, RestorePutsBackOnlyWhatTheRecordHoldsAsAdded)
     EXPECT_TRUE(main.added);
 
     TrayIcon never;
-    never.init(owner_, nullptr, 0, 2);
+    init(never, 2, 0);
     HICON const unused = ownedIcon();
     EXPECT_FALSE(never.restore(L"", L"no", unused));
     EXPECT_TRUE(iconDestroyed(unused));
-    EXPECT_FALSE(shellHas(owner_, never.id));
+    EXPECT_FALSE(shellHasIcon(owner_, never.id));
 }

@@ -7,73 +7,23 @@
 #include <shellapi.h>
 
 #include "controller/ToolController.h"
+#include "tests/win/WinTestSupport.h"
 #include "tray/TrayMessages.h"
+
+using namespace wintest;
 
 namespace {
 
 ToolController* timerTarget = nullptr;
 
+// As the main window does with the retry timer.
 LRESULT CALLBACK mainLikeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // As the main window does with the retry timer.
     if (message == WM_TIMER && wParam == kTrayRetryTimerId && timerTarget != nullptr) {
         timerTarget->retryTrayIcons();
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND createMainLikeWindow()
-{
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = mainLikeWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"KovixTrayIndicatorsTest";
-    RegisterClassExW(&windowClass);
-    return CreateWindowExW(0, L"KovixTrayIndicatorsTest", L"KOVIX Tool Beta 1.0",
-                           WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
-}
-
-bool shellHas(HWND owner, UINT id)
-{
-    NOTIFYICONDATAW probe = {};
-    probe.cbSize = sizeof(probe);
-    probe.hWnd = owner;
-    probe.uID = id;
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
-}
-
-bool shellAdd(HWND owner, UINT id)
-{
-    NOTIFYICONDATAW data = {};
-    data.cbSize = sizeof(data);
-    data.hWnd = owner;
-    data.uID = id;
-    data.uFlags = NIF_ICON;
-    data.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    return Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
-}
-
-bool shellDelete(HWND owner, UINT id)
-{
-    NOTIFYICONDATAW data = {};
-    data.cbSize = sizeof(data);
-    data.hWnd = owner;
-    data.uID = id;
-    return Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
-}
-
-void pumpFor(DWORD milliseconds)
-{
-    DWORD const start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        Sleep(20);
-    }
 }
 
 // A controller bound by hand to a test window, as the load would leave it.
@@ -95,18 +45,14 @@ void bindController(ToolController& controller, HWND window)
 
 class TrayIndicators : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        window_ = createMainLikeWindow();
-        ASSERT_NE(nullptr, window_);
-    }
+    void SetUp() override { ASSERT_NE(nullptr, window_); }
     void TearDown() override
     {
         timerTarget = nullptr;
         DestroyWindow(window_);
     }
 
-    HWND window_ = nullptr;
+    HWND const window_ = createTestWindow(L"KOVIX Tool Beta 1.0", mainLikeWindowProc);
 };
 
 } // namespace
@@ -120,30 +66,26 @@ TEST_F(TrayIndicators, SetUpAddsTheMainIconAndHandsTheColoursToTheLockRecords)
     TrayIcon const& main = controller.trayIcons[0];
     EXPECT_TRUE(main.added);
     EXPECT_EQ(0x400001u, main.id);
-    EXPECT_EQ(WM_TRAYNOTIFY, main.iconData.uCallbackMessage);
-    EXPECT_EQ(UINT(0x8001), WM_TRAYNOTIFY);
+    EXPECT_EQ(UINT(0x8001), main.iconData.uCallbackMessage) << "WM_TRAYNOTIFY";
     EXPECT_STREQ(L"KOVIX Tool Beta 1.0", main.iconData.szTip);
-    EXPECT_TRUE(shellHas(window_, main.id));
+    EXPECT_TRUE(shellHasIcon(window_, main.id));
+    EXPECT_FALSE(KillTimer(window_, kTrayRetryTimerId)) << "no retry when the shell took it";
 
+    COLORREF const colours[][2] = {{255, 65280}, {0, 65535}, {16711680, 16776960}};
     for (int i = 1; i < 4; ++i) {
         TrayIcon const& lock = controller.trayIcons[i];
         EXPECT_EQ(0x400001u + UINT(i), lock.id);
         EXPECT_EQ(window_, lock.owner);
         EXPECT_EQ(0u, lock.iconData.uCallbackMessage);
+        EXPECT_EQ(colours[i - 1][0], lock.bgColor) << "record " << i;
+        EXPECT_EQ(colours[i - 1][1], lock.fgColor) << "record " << i;
         EXPECT_FALSE(lock.added) << "lock icons wait for the settings window";
-        EXPECT_FALSE(shellHas(window_, lock.id));
+        EXPECT_FALSE(shellHasIcon(window_, lock.id));
     }
-    EXPECT_EQ(COLORREF(255), controller.trayIcons[1].bgColor);
-    EXPECT_EQ(COLORREF(65280), controller.trayIcons[1].fgColor);
-    EXPECT_EQ(COLORREF(0), controller.trayIcons[2].bgColor);
-    EXPECT_EQ(COLORREF(65535), controller.trayIcons[2].fgColor);
-    EXPECT_EQ(COLORREF(16711680), controller.trayIcons[3].bgColor);
-    EXPECT_EQ(COLORREF(16776960), controller.trayIcons[3].fgColor);
-    EXPECT_FALSE(KillTimer(window_, kTrayRetryTimerId)) << "no retry when the shell took it";
 
     EXPECT_TRUE(controller.addLockIcon(LockKey::Caps, false));
     EXPECT_STREQ(L"Caps lock is OFF", controller.trayIcons[2].iconData.szTip);
-    EXPECT_TRUE(shellHas(window_, controller.trayIcons[2].id));
+    EXPECT_TRUE(shellHasIcon(window_, controller.trayIcons[2].id));
 }
 
 TEST_F(TrayIndicators, AnEmptiedNotificationAreaGetsBackTheIconsThatWereThere)
@@ -158,19 +100,17 @@ TEST_F(TrayIndicators, AnEmptiedNotificationAreaGetsBackTheIconsThatWereThere)
 
     // The shell restarts: every icon is gone.
     for (TrayIcon const& icon : controller.trayIcons)
-        shellDelete(window_, icon.id);
-    ASSERT_FALSE(shellHas(window_, controller.trayIcons[0].id));
+        shellDeleteIcon(window_, icon.id);
+    ASSERT_FALSE(shellHasIcon(window_, controller.trayIcons[0].id));
 
     controller.restoreTrayIcons();
-    EXPECT_TRUE(shellHas(window_, controller.trayIcons[0].id));
-    EXPECT_STREQ(L"800x600x32bit", controller.trayIcons[0].iconData.szTip);
-    EXPECT_TRUE(shellHas(window_, controller.trayIcons[1].id));
-    EXPECT_STREQ(L"Num lock is OFF", controller.trayIcons[1].iconData.szTip);
-    EXPECT_TRUE(shellHas(window_, controller.trayIcons[2].id));
-    EXPECT_STREQ(L"Caps lock is ON", controller.trayIcons[2].iconData.szTip);
-    EXPECT_FALSE(shellHas(window_, controller.trayIcons[3].id)) << "Scroll Lock was never shown";
-    for (int i = 0; i < 3; ++i)
+    wchar_t const* const tips[] = {L"800x600x32bit", L"Num lock is OFF", L"Caps lock is ON"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(shellHasIcon(window_, controller.trayIcons[i].id)) << "record " << i;
+        EXPECT_STREQ(tips[i], controller.trayIcons[i].iconData.szTip);
         EXPECT_TRUE(controller.trayIcons[i].added);
+    }
+    EXPECT_FALSE(shellHasIcon(window_, controller.trayIcons[3].id)) << "Scroll Lock was never shown";
     EXPECT_FALSE(controller.trayIcons[3].added);
 }
 
@@ -180,18 +120,18 @@ TEST_F(TrayIndicators, ARefusedMainIconIsRetriedUntilTheShellTakesIt)
     bindController(controller, window_);
     timerTarget = &controller;
     // Something already holds the main icon's identifier: the add fails.
-    ASSERT_TRUE(shellAdd(window_, 0x400001u));
+    ASSERT_TRUE(shellAddIcon(window_, 0x400001u));
     controller.setUpIndicators(false);
     ASSERT_FALSE(controller.trayIcons[0].added);
     controller.addLockIcon(LockKey::Num, false); // the lock icons are taken
 
-    pumpFor(2500);
+    pumpMessages(2500);
     EXPECT_FALSE(controller.trayIcons[0].added) << "still refused";
 
-    ASSERT_TRUE(shellDelete(window_, 0x400001u));
-    pumpFor(2500);
+    ASSERT_TRUE(shellDeleteIcon(window_, 0x400001u));
+    pumpMessages(2500);
     EXPECT_TRUE(controller.trayIcons[0].added);
-    EXPECT_TRUE(shellHas(window_, 0x400001u));
+    EXPECT_TRUE(shellHasIcon(window_, 0x400001u));
     EXPECT_STREQ(L"KOVIX Tool Beta 1.0", controller.trayIcons[0].iconData.szTip);
     EXPECT_TRUE(controller.trayIcons[1].added);
     EXPECT_TRUE(controller.trayIcons[2].added) << "enabled lock icons come with it";
@@ -215,10 +155,9 @@ TEST_F(TrayIndicators, TheControllerTakesItsIconsWithItButACopyDoesNot)
             ToolController assigned(nullptr);
             assigned = controller;
         }
-        EXPECT_TRUE(shellHas(window_, ids[0]));
-        EXPECT_TRUE(shellHas(window_, ids[1]));
-        EXPECT_TRUE(shellHas(window_, ids[2]));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(shellHasIcon(window_, ids[i])) << "record " << i;
     }
     for (UINT const id : ids)
-        EXPECT_FALSE(shellHas(window_, id));
+        EXPECT_FALSE(shellHasIcon(window_, id));
 }

@@ -1,6 +1,13 @@
 #include "tests/win/WinTestSupport.h"
 
+#include <gtest/gtest.h>
+#include <shellapi.h>
+#include <winternl.h>
+
+#include <cstdio>
 #include <map>
+
+#include "tests/win/HostCommand.h"
 
 namespace {
 
@@ -65,14 +72,29 @@ std::wstring copySelfInto(TempFolder const& folder, wchar_t const* name)
     return target;
 }
 
-int runProcess(std::wstring const& exe, std::wstring const& arguments, DWORD timeoutMs)
+namespace {
+
+// Starts `exe` (in `folder` when given, its output going to this process's
+// when `shareOutput`), waits up to `timeoutMs`; -1 when it could not start
+// or did not end in time (it is then killed).
+int startAndWait(std::wstring const& exe, std::wstring const& arguments, DWORD timeoutMs,
+                 wchar_t const* folder, bool shareOutput)
 {
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
+    if (shareOutput) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        for (HANDLE handle : {startup.hStdOutput, startup.hStdError})
+            SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        std::fflush(stdout);
+    }
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, shareOutput, 0, nullptr,
+                        folder, &startup, &process))
         return -1;
     DWORD code = DWORD(-1);
     if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
@@ -82,6 +104,13 @@ int runProcess(std::wstring const& exe, std::wstring const& arguments, DWORD tim
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return int(code);
+}
+
+} // namespace
+
+int runProcess(std::wstring const& exe, std::wstring const& arguments, DWORD timeoutMs)
+{
+    return startAndWait(exe, arguments, timeoutMs, nullptr, false);
 }
 
 bool fileExists(std::wstring const& path)
@@ -131,3 +160,144 @@ int runChildIfAsked(int argc, wchar_t** argv, bool& wasChild)
         return 99;
     return found->second(argc - 3, argv + 3);
 }
+
+namespace wintest {
+
+std::wstring folderOf(std::wstring const& path)
+{
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+HWND createTestWindow(wchar_t const* title, WNDPROC procedure)
+{
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = procedure != nullptr ? procedure : DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    std::wstring const name =
+        L"KovixTestWindow" + std::to_wstring(reinterpret_cast<UINT_PTR>(windowClass.lpfnWndProc));
+    windowClass.lpszClassName = name.c_str();
+    RegisterClassExW(&windowClass); // fails harmlessly once registered
+    return CreateWindowExW(0, name.c_str(), title, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                           windowClass.hInstance, nullptr);
+}
+
+void pumpMessages(DWORD milliseconds)
+{
+    DWORD const start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+namespace {
+
+bool notifyShell(DWORD command, HWND owner, UINT id, UINT flags)
+{
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = owner;
+    data.uID = id;
+    data.uFlags = flags;
+    data.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    return Shell_NotifyIconW(command, &data) != FALSE;
+}
+
+} // namespace
+
+bool shellHasIcon(HWND owner, UINT id)
+{
+    return notifyShell(NIM_MODIFY, owner, id, 0);
+}
+
+bool shellAddIcon(HWND owner, UINT id)
+{
+    return notifyShell(NIM_ADD, owner, id, NIF_ICON);
+}
+
+bool shellDeleteIcon(HWND owner, UINT id)
+{
+    return notifyShell(NIM_DELETE, owner, id, 0);
+}
+
+// Windows counts them; Wine's GetGuiResources answers 0, but Wine keeps the
+// Windows handle table in the process (PEB GdiSharedHandleTable: 24-byte
+// entries on 64-bit, 16 on 32-bit, the object type at byte 14).
+long gdiObjectCount()
+{
+    DWORD const counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (counted != 0)
+        return long(counted);
+#ifdef _WIN64
+    size_t const tableOffset = 0xF8;
+    size_t const entrySize = 24;
+#else
+    size_t const tableOffset = 0x94;
+    size_t const entrySize = 16;
+#endif
+    BYTE const* const peb = reinterpret_cast<BYTE const*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    BYTE const* const table = *reinterpret_cast<BYTE const* const*>(peb + tableOffset);
+    if (table == nullptr)
+        return -1;
+    long live = 0;
+    for (size_t i = 0; i < 0x10000; ++i)
+        live += table[i * entrySize + 14] != 0;
+    return live;
+}
+
+bool readRegistryValue(HKEY root, wchar_t const* path, wchar_t const* name, DWORD& type,
+                       std::string& data)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    BYTE buffer[256];
+    DWORD size = sizeof(buffer);
+    LONG const result = RegQueryValueExW(key, name, nullptr, &type, buffer, &size);
+    RegCloseKey(key);
+    data.assign(reinterpret_cast<char*>(buffer), result == ERROR_SUCCESS ? size : 0);
+    return result == ERROR_SUCCESS;
+}
+
+LONG changeScreenMode(DWORD width, DWORD height, DWORD bitsPerPixel, DWORD flags)
+{
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode);
+    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+    mode.dmPelsWidth = width;
+    mode.dmPelsHeight = height;
+    mode.dmBitsPerPel = bitsPerPixel;
+    return ChangeDisplaySettingsW(&mode, flags);
+}
+
+void restoreNativeScreenMode()
+{
+    if (changeScreenMode(800, 480, 32, CDS_UPDATEREGISTRY) != DISP_CHANGE_SUCCESSFUL ||
+        host::screenSize() != "800x480")
+        host::setScreenMode("800x480");
+}
+
+ScreenModeRestorer::~ScreenModeRestorer()
+{
+    if (host::inRig())
+        restoreNativeScreenMode();
+}
+
+int runChildIn(TempFolder const& folder, std::wstring const& arguments, DWORD timeoutMs)
+{
+    return startAndWait(copySelfInto(folder, L"child.exe"), L"--child " + arguments, timeoutMs,
+                        folder.path().c_str(), true);
+}
+
+int childTestResult()
+{
+    std::fflush(stdout);
+    return testing::UnitTest::GetInstance()->Failed() ? 1 : 0;
+}
+
+} // namespace wintest

@@ -1,4 +1,6 @@
-// Helpers of the Win32 tests: private folders, child processes and files.
+// Helpers of the Win32 tests: private folders, child processes and files;
+// in namespace wintest, the windows, shell icons, registry, GDI and screen
+// mode helpers that several Win32 test files share.
 #pragma once
 
 #include <windows.h>
@@ -46,3 +48,52 @@ int runChildIfAsked(int argc, wchar_t** argv, bool& wasChild);
     static int child_##name(int argc, wchar_t** argv);                     \
     static ChildRegistration const registration_##name(L## #name, child_##name); \
     static int child_##name([[maybe_unused]] int argc, [[maybe_unused]] wchar_t** argv)
+
+namespace wintest {
+
+std::wstring folderOf(std::wstring const& path);
+
+// A top-level window of a class of its own for each procedure (null:
+// DefWindowProcW).
+HWND createTestWindow(wchar_t const* title = L"KOVIX Tool Beta 1.0", WNDPROC procedure = nullptr);
+
+// Translates and dispatches this thread's messages for `milliseconds`.
+void pumpMessages(DWORD milliseconds);
+
+// The shell's notification icons, seen from outside any record: a modify
+// with no flags succeeds exactly when the shell knows (owner, id).
+bool shellHasIcon(HWND owner, UINT id);
+bool shellAddIcon(HWND owner, UINT id);
+bool shellDeleteIcon(HWND owner, UINT id);
+
+// Live GDI objects of this process, -1 when they cannot be counted.
+long gdiObjectCount();
+
+// A value's type and data; false when it cannot be read.
+bool readRegistryValue(HKEY root, wchar_t const* path, wchar_t const* name, DWORD& type,
+                       std::string& data);
+
+// A switch made without the program's code; flags 0 leaves the recorded
+// mode alone.
+LONG changeScreenMode(DWORD width, DWORD height, DWORD bitsPerPixel = 32, DWORD flags = 0);
+// Puts the rig's own 800x480 back and records it, through X when Wine fails.
+void restoreNativeScreenMode();
+
+// Restores 800x480 when it goes, in the rig only (never someone's own display).
+class ScreenModeRestorer {
+public:
+    ScreenModeRestorer() = default;
+    ~ScreenModeRestorer();
+    ScreenModeRestorer(ScreenModeRestorer const&) = delete;
+    ScreenModeRestorer& operator=(ScreenModeRestorer const&) = delete;
+};
+
+// Runs "--child ARGUMENTS" in a copy of this executable in `folder` (also its
+// working folder), its output going to this test's output. Returns the exit
+// code, or -1 when it could not start or did not end in time.
+int runChildIn(TempFolder const& folder, std::wstring const& arguments, DWORD timeoutMs = 100000);
+
+// Exit code of a child mode that made gtest assertions: 0 when all held.
+int childTestResult();
+
+} // namespace wintest
