@@ -23,92 +23,79 @@ namespace {
 
 int const kSettleMs = 300;
 
-// One line of /proc/stat ("cpu" for the whole machine, "cpuN" for one
-// processor): all jiffies and the idle ones.
+// All jiffies and the idle ones of a /proc/stat line ("cpu" for the whole
+// machine, "cpuN" for one processor); total 0 when it cannot be read.
 struct CpuJiffies {
-    bool ok = false;
     unsigned long long total = 0;
     unsigned long long idle = 0;
 };
 
 CpuJiffies readProcStat(std::string const& wanted)
 {
-    CpuJiffies jiffies;
     std::istringstream in(readFileBytes(L"Z:\\proc\\stat"));
-    std::string line;
-    while (std::getline(in, line)) {
+    for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
         std::string label;
-        fields >> label;
-        if (label != wanted)
-            continue;
         // user nice system idle iowait irq softirq steal (guest time is
         // already counted in user and nice)
         unsigned long long values[8] = {};
+        if (!(fields >> label) || label != wanted)
+            continue;
+        CpuJiffies jiffies;
         for (unsigned long long& value : values) {
             if (!(fields >> value))
-                return jiffies;
-        }
-        for (unsigned long long value : values)
+                return CpuJiffies();
             jiffies.total += value;
+        }
         jiffies.idle = values[3];
-        jiffies.ok = true;
-        break;
+        return jiffies;
     }
-    return jiffies;
+    return CpuJiffies();
 }
 
 double busyPercent(CpuJiffies const& before, CpuJiffies const& after)
 {
-    if (!before.ok || !after.ok || after.total <= before.total)
+    if (before.total == 0 || after.total <= before.total)
         return -1;
     return 100.0 * (1.0 - double(after.idle - before.idle) / double(after.total - before.total));
 }
 
-std::string statLabel(uint32_t slot, uint32_t count)
-{
-    return slot == count ? "cpu" : "cpu" + std::to_string(slot);
-}
-
-uint8_t samplerIndex(uint32_t slot, uint32_t count)
-{
-    return slot == count ? LoadSampler::kWholeMachine : uint8_t(slot);
-}
-
-// Samples every slot (the whole machine and each processor) over one second
-// next to /proc/stat and expects the figures within 10 points of each other.
+// Samples every slot (the whole machine, then each processor) over one
+// second next to /proc/stat and expects the figures within 10 points.
 void compareOverOneSecond(LoadSampler& sampler, char const* what)
 {
     uint32_t const count = sampler.processorCount;
+    auto const label = [count](uint32_t slot) {
+        return slot == count ? std::string("cpu") : "cpu" + std::to_string(slot);
+    };
+    auto const index = [count](uint32_t slot) {
+        return slot == count ? LoadSampler::kWholeMachine : uint8_t(slot);
+    };
     std::vector<CpuJiffies> before(count + 1);
     for (uint32_t slot = 0; slot <= count; ++slot) {
-        before[slot] = readProcStat(statLabel(slot, count));
-        sampler.cpuLoad(samplerIndex(slot, count)); // the start of the interval
+        before[slot] = readProcStat(label(slot));
+        sampler.cpuLoad(index(slot)); // the start of the interval
     }
     Sleep(1000);
     for (uint32_t slot = 0; slot <= count; ++slot) {
-        int const load = sampler.cpuLoad(samplerIndex(slot, count));
-        double const reference = busyPercent(before[slot], readProcStat(statLabel(slot, count)));
-        std::printf("%s, %s: sampler %d%%, /proc/stat %.1f%%\n", what,
-                    statLabel(slot, count).c_str(), load, reference);
-        ASSERT_GE(reference, 0) << statLabel(slot, count) << " of /proc/stat cannot be read";
-        EXPECT_NEAR(reference, load, 10.0) << what << ", " << statLabel(slot, count);
+        int const load = sampler.cpuLoad(index(slot));
+        double const reference = busyPercent(before[slot], readProcStat(label(slot)));
+        std::printf("%s, %s: sampler %d%%, /proc/stat %.1f%%\n", what, label(slot).c_str(), load,
+                    reference);
+        ASSERT_GE(reference, 0) << label(slot) << " of /proc/stat cannot be read";
+        EXPECT_NEAR(reference, load, 10.0) << what << ", " << label(slot);
     }
 }
 
 // A value of /proc/meminfo in bytes, 0 when absent.
-unsigned long long meminfoBytes(std::string const& meminfo, char const* key)
+unsigned long long meminfoBytes(std::string const& meminfo, std::string const& key)
 {
-    std::string const wanted = std::string(key) + ":";
     std::istringstream in(meminfo);
-    std::string name;
+    std::string name, unit;
     unsigned long long kib = 0;
-    std::string unit;
-    while (in >> name >> kib) {
-        std::getline(in, unit);
-        if (name == wanted)
+    while (in >> name >> kib && std::getline(in, unit))
+        if (name == key + ":")
             return kib * 1024;
-    }
     return 0;
 }
 
@@ -136,7 +123,7 @@ private:
     std::thread thread_;
 };
 
-TEST(LoadSamplerSystem, ProcessorCountAndVersionClass)
+TEST(LoadSamplerCpu, CountVersionAndTheFirstSampleOfEachSlotPrimesIt)
 {
     SYSTEM_INFO info = {};
     GetSystemInfo(&info);
@@ -148,32 +135,21 @@ TEST(LoadSamplerSystem, ProcessorCountAndVersionClass)
 
     LoadSampler sampler;
     sampler.init();
-    EXPECT_TRUE(sampler.available);
+    ASSERT_TRUE(sampler.available);
     EXPECT_EQ(2, sampler.osClass);
     EXPECT_EQ(count, sampler.processorCount);
     ASSERT_NE(nullptr, sampler.prevIdle);
     for (uint32_t slot = 0; slot <= count; ++slot)
         EXPECT_EQ(0u, sampler.prevIdle[slot]) << "slot " << slot << " starts without a sample";
-}
-
-TEST(LoadSamplerCpu, TheFirstSampleOfEachSlotPrimesIt)
-{
-    LoadSampler sampler;
-    sampler.init();
-    ASSERT_TRUE(sampler.available);
-    uint32_t const count = sampler.processorCount;
 
     EXPECT_EQ(-1, sampler.cpuLoad(LoadSampler::kWholeMachine));
     EXPECT_EQ(-1, sampler.cpuLoad(0)) << "the whole machine's sample does not prime processor 0";
     Sleep(kSettleMs);
     int const machine = sampler.cpuLoad(LoadSampler::kWholeMachine);
     int const first = sampler.cpuLoad(0);
-    EXPECT_GE(machine, 0);
-    EXPECT_LE(machine, 100);
-    EXPECT_GE(first, 0);
-    EXPECT_LE(first, 100);
+    EXPECT_TRUE(machine >= 0 && machine <= 100) << machine;
+    EXPECT_TRUE(first >= 0 && first <= 100) << first;
     std::printf("whole machine %d%%, processor 0 %d%% over %d ms\n", machine, first, kSettleMs);
-
     if (count > 1) {
         EXPECT_EQ(-1, sampler.cpuLoad(1)) << "processor 1 has a slot of its own";
     }
@@ -190,25 +166,22 @@ TEST(LoadSamplerCpu, TheFirstSampleOfEachSlotPrimesIt)
 
 TEST(LoadSamplerCpu, FiguresMatchProcStatOverOneSecond)
 {
-    ASSERT_TRUE(readProcStat("cpu").ok) << "Z:\\proc\\stat cannot be read";
+    ASSERT_NE(0u, readProcStat("cpu").total) << "Z:\\proc\\stat cannot be read";
     LoadSampler sampler;
     sampler.init();
     ASSERT_GT(sampler.processorCount, 0u);
 
     compareOverOneSecond(sampler, "as it is");
-    {
-        BusyCore busy;
-        Sleep(kSettleMs);
-        compareOverOneSecond(sampler, "one core busy");
-        sampler.cpuLoad(LoadSampler::kWholeMachine);
-        Sleep(500);
-        EXPECT_GE(sampler.cpuLoad(LoadSampler::kWholeMachine),
-                  int(100 / sampler.processorCount) - 10)
-            << "the busy core shows";
-    }
+    BusyCore busy;
+    Sleep(kSettleMs);
+    compareOverOneSecond(sampler, "one core busy");
+    sampler.cpuLoad(LoadSampler::kWholeMachine);
+    Sleep(500);
+    EXPECT_GE(sampler.cpuLoad(LoadSampler::kWholeMachine), int(100 / sampler.processorCount) - 10)
+        << "the busy core shows";
 }
 
-TEST(LoadSamplerMemory, FillsTheRecordAsTheSystemReportsIt)
+TEST(LoadSamplerMemory, FillsTheRecordAsTheSystemAndProcMeminfoReportIt)
 {
     LoadSampler sampler;
     sampler.init();
@@ -237,8 +210,7 @@ TEST(LoadSamplerMemory, FillsTheRecordAsTheSystemReportsIt)
                 available >> 20, status.dwMemoryLoad);
     EXPECT_NEAR(double(total), double(status.ullTotalPhys), 0.01 * double(total));
     EXPECT_NEAR(double(available), double(status.ullAvailPhys), 0.03 * double(total));
-    double const usedPercent = 100.0 * double(total - available) / double(total);
-    EXPECT_NEAR(usedPercent, double(status.dwMemoryLoad), 3.0);
+    EXPECT_NEAR(100.0 * double(total - available) / double(total), double(status.dwMemoryLoad), 3.0);
 }
 
 TEST(LoadSamplerMemory, TheLegacyStatusConvertsToTheExtendedRecord)

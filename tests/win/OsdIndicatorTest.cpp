@@ -5,7 +5,6 @@
 // with 0 when all of them held.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <winternl.h>
 
 #include <cstdio>
 #include <string>
@@ -14,98 +13,18 @@
 #include "controller/UiMetrics.h"
 #include "osd/OsdIndicator.h"
 #include "osd/OsdPlacement.h"
+#include "settings/SettingsTemplates.h"
+#include "settings/SettingsText.h"
 #include "tests/win/WinTestSupport.h"
+
+using namespace wintest;
 
 namespace {
 
-char const kDefaultOsdIni[] =
-    "[KOVIX Tool OSD settings]\r\n"
-    ";To enable\\disable the OSD, position on screen settings and text color check "
-    "Resolution.ini\r\n"
-    "CpuLoad=1;\r\n"
-    "MemLoad=1;";
 char const kLoadsOff[] = "[KOVIX Tool OSD settings]\r\nCpuLoad=0;\r\nMemLoad=0;";
 COLORREF const kTextColour = RGB(75, 131, 192);
 int const kScreenWidth = 800;
 int const kScreenHeight = 480;
-
-// ------------------------------------------------------------ parent side
-
-// Runs a child mode of a copy of this executable in `folder`, its output
-// going to this test's output.
-int runChild(TempFolder const& folder, std::wstring const& arguments, DWORD timeoutMs = 100000)
-{
-    std::wstring const exe = copySelfInto(folder, L"osd_child.exe");
-    std::wstring commandLine = L"\"" + exe + L"\" --child " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    for (HANDLE handle : {startup.hStdOutput, startup.hStdError})
-        SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    std::fflush(stdout);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                        folder.path().c_str(), &startup, &process))
-        return -1;
-    DWORD code = DWORD(-1);
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &code);
-    else
-        TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return int(code);
-}
-
-bool setScreenMode(int width, int height)
-{
-    DEVMODEW mode = {};
-    mode.dmSize = sizeof(mode);
-    mode.dmPelsWidth = DWORD(width);
-    mode.dmPelsHeight = DWORD(height);
-    mode.dmBitsPerPel = 32;
-    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
-    return ChangeDisplaySettingsW(&mode, 0) == DISP_CHANGE_SUCCESSFUL;
-}
-
-// Puts the rig's own mode back, whatever the child left behind.
-class ScreenModeRestorer {
-public:
-    ScreenModeRestorer() = default;
-    ~ScreenModeRestorer() { setScreenMode(kScreenWidth, kScreenHeight); }
-    ScreenModeRestorer(ScreenModeRestorer const&) = delete;
-    ScreenModeRestorer& operator=(ScreenModeRestorer const&) = delete;
-};
-
-std::wstring folderOf(std::wstring const& path)
-{
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
-// ------------------------------------------------------------- child side
-
-int childResult()
-{
-    std::fflush(stdout);
-    return testing::UnitTest::GetInstance()->Failed() ? 1 : 0;
-}
-
-// Dispatches this thread's messages for `milliseconds`.
-void pumpMessages(DWORD milliseconds)
-{
-    DWORD const start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < milliseconds);
-}
 
 OsdIndicator& makeOsd(COLORREF textColour = kTextColour, unsigned position = 4)
 {
@@ -218,37 +137,6 @@ std::wstring comparedFigures(std::wstring const& text)
     return cpu + L"|" + mib;
 }
 
-// GDI objects of this process. Wine's GetGuiResources is a stub that answers
-// 0; its handle table, shared through the PEB as on Windows, holds only this
-// process's objects, so the used entries are counted there instead.
-int gdiObjectCount()
-{
-    DWORD const reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (reported != 0)
-        return int(reported);
-    struct HandleEntry {
-        UINT64 object;
-        ULONG owner;
-        USHORT unique;
-        UCHAR type;
-        UCHAR flags;
-        UINT64 user;
-    };
-#ifdef _WIN64
-    size_t const tableOffset = 0xF8;
-#else
-    size_t const tableOffset = 0x94;
-#endif
-    BYTE const* peb = reinterpret_cast<BYTE const*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-    HandleEntry const* table = *reinterpret_cast<HandleEntry const* const*>(peb + tableOffset);
-    if (table == nullptr)
-        return -1;
-    int used = 0;
-    for (int index = 0; index < 0x10000; ++index)
-        used += table[index].type != 0 ? 1 : 0;
-    return used;
-}
-
 // Saves the whole screen as a 24-bit BMP.
 bool saveScreen(std::wstring const& path)
 {
@@ -351,12 +239,6 @@ void checkWindowAndText()
     EXPECT_FALSE(IsWindowVisible(window)) << "hidden again when the last lock goes off";
 }
 
-KOVIX_CHILD_MODE(osd_window)
-{
-    checkWindowAndText();
-    return childResult();
-}
-
 void checkPositionsAndDisplayChange()
 {
     OsdIndicator& osd = makeOsd();
@@ -376,46 +258,30 @@ void checkPositionsAndDisplayChange()
     // The display change alone moves the window: no update in between.
     osd.position = 6;
     osd.update(true, false, true, true);
-    ASSERT_TRUE(setScreenMode(1024, 768));
+    ASSERT_TRUE(changeScreenMode(1024, 768) == DISP_CHANGE_SUCCESSFUL);
     pumpMessages(300);
     EXPECT_EQ(1024, GetSystemMetrics(SM_CXSCREEN));
     expectPlaced(osd, "after switching to 1024x768");
     EXPECT_EQ(1024 - 5, windowRect(osd.getWindow()).right);
 
-    EXPECT_TRUE(setScreenMode(kScreenWidth, kScreenHeight));
+    EXPECT_EQ(DISP_CHANGE_SUCCESSFUL, changeScreenMode(kScreenWidth, kScreenHeight));
     pumpMessages(300);
     expectPlaced(osd, "back at 800x480");
 }
 
-KOVIX_CHILD_MODE(osd_positions)
-{
-    checkPositionsAndDisplayChange();
-    setScreenMode(kScreenWidth, kScreenHeight);
-    return childResult();
-}
-
-KOVIX_CHILD_MODE(osd_colour_key)
+void checkColourKey()
 {
     COLORREF const face = GetSysColor(COLOR_BTNFACE);
     OsdIndicator& osd = makeOsd(face);
     EXPECT_EQ(face, osd.backColor);
     EXPECT_EQ(face < 0xFFFFFF ? face + 1 : face - 1, osd.textColor)
         << "text in the key colour would vanish";
-    return childResult();
 }
 
 void checkForegroundAndRecreation()
 {
     OsdIndicator& osd = makeOsd();
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"KovixOsdTestWindow";
-    RegisterClassExW(&windowClass);
-    HWND const user = CreateWindowExW(0, L"KovixOsdTestWindow", L"user", WS_OVERLAPPEDWINDOW, 100,
-                                      100, 300, 200, nullptr, nullptr, windowClass.hInstance,
-                                      nullptr);
+    HWND const user = createTestWindow(L"user");
     ASSERT_NE(nullptr, user);
     ShowWindow(user, SW_SHOW);
     SetForegroundWindow(user);
@@ -451,12 +317,6 @@ void checkForegroundAndRecreation()
     EXPECT_TRUE(IsWindowVisible(second));
     expectPlaced(osd, "re-created window");
     DestroyWindow(user);
-}
-
-KOVIX_CHILD_MODE(osd_foreground)
-{
-    checkForegroundAndRecreation();
-    return childResult();
 }
 
 // Runs `updates` idle updates (the locks as they were) at `spacingMs` and
@@ -520,41 +380,23 @@ void checkRepaintsOnlyOnChange(int updates, DWORD spacingMs)
     EXPECT_EQ(0, counter.updatePaints);
 }
 
-KOVIX_CHILD_MODE(osd_repaints)
-{
-    checkRepaintsOnlyOnChange(40, 0);
-    return childResult();
-}
-
-KOVIX_CHILD_MODE(osd_idle_minute)
-{
-    checkRepaintsOnlyOnChange(240, 250);
-    return childResult();
-}
-
 void checkGdiObjectsStable()
 {
     OsdIndicator& osd = makeOsd();
     for (int index = 0; index < 20; ++index)
         osd.update(true, true, true, true);
     pumpMessages(50);
-    int const before = gdiObjectCount();
+    long const before = gdiObjectCount();
     ASSERT_GT(before, 0);
     DWORD const start = GetTickCount();
     for (int index = 0; index < 1000; ++index)
         osd.update(index % 2 == 0, true, false, true);
     DWORD const elapsed = GetTickCount() - start;
     pumpMessages(50);
-    int const after = gdiObjectCount();
-    std::printf("GDI objects: %d before, %d after 1000 forced updates (%lu ms)\n", before, after,
+    long const after = gdiObjectCount();
+    std::printf("GDI objects: %ld before, %ld after 1000 forced updates (%lu ms)\n", before, after,
                 elapsed);
     EXPECT_EQ(before, after);
-}
-
-KOVIX_CHILD_MODE(osd_gdi)
-{
-    checkGdiObjectsStable();
-    return childResult();
 }
 
 void takeScreenshot(std::wstring const& path)
@@ -594,80 +436,80 @@ void takeScreenshot(std::wstring const& path)
     EXPECT_EQ(0, keyPixels) << "the background is keyed out";
 }
 
-KOVIX_CHILD_MODE(osd_screenshot)
+// Runs the check named by argv[0] (a path follows "screenshot") in a
+// process of its own; 0 when all its assertions held.
+KOVIX_CHILD_MODE(osd_check)
 {
-    if (argc < 1)
+    std::wstring const name = argc > 0 ? argv[0] : L"";
+    if (name == L"window")
+        checkWindowAndText();
+    else if (name == L"positions") {
+        checkPositionsAndDisplayChange();
+        changeScreenMode(kScreenWidth, kScreenHeight);
+    }
+    else if (name == L"colour_key")
+        checkColourKey();
+    else if (name == L"foreground")
+        checkForegroundAndRecreation();
+    else if (name == L"repaints")
+        checkRepaintsOnlyOnChange(40, 0);
+    else if (name == L"idle_minute")
+        checkRepaintsOnlyOnChange(240, 250);
+    else if (name == L"gdi")
+        checkGdiObjectsStable();
+    else if (name == L"screenshot" && argc > 1)
+        takeScreenshot(argv[1]);
+    else
         return 2;
-    takeScreenshot(argv[0]);
-    return childResult();
+    return childTestResult();
 }
 
 // ------------------------------------------------------------------ tests
 
 TEST(OsdSettingsFile, CreatedWhenMissingOrEmptyAndLeftAloneOtherwise)
 {
-    {
+    std::string defaultBytes(256, '\0');
+    defaultBytes.resize(encodeSettingsText(
+        kOsdDefaultText, reinterpret_cast<unsigned char*>(&defaultBytes[0]), defaultBytes.size()));
+    EXPECT_EQ(142u, defaultBytes.size()) << "139 characters, CR LF line ends";
+    struct Row {
+        char const* before; // null: no file
+        int read;           // what osd_settings reports
+        bool created;       // the default text written, else left as it was
+    };
+    Row const rows[] = {
+        {nullptr, 1 | 2 | 4, true},
+        {"", 1 | 2 | 4, true}, // an empty file counts as missing
+        {"[KOVIX Tool OSD settings]\r\nCpuLoad=0;", 2 | 4, false}, // MemLoad missing: on
+        {"[h]\r\n[Any]\r\nmemload = 0\r\nCpuLoad=7;\r\nCpuLoad=0;", 1 | 4, false},
+    };
+    for (Row const& row : rows) {
         TempFolder folder;
-        EXPECT_EQ(1 | 2 | 4, runChild(folder, L"osd_settings")) << "missing: both lines on";
-        EXPECT_EQ(std::string(kDefaultOsdIni), readFileBytes(folder.file(L"OSD.ini")));
-        EXPECT_EQ(142u, readFileBytes(folder.file(L"OSD.ini")).size());
-    }
-    {
-        TempFolder folder;
-        ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), ""));
-        EXPECT_EQ(1 | 2 | 4, runChild(folder, L"osd_settings"));
-        EXPECT_EQ(std::string(kDefaultOsdIni), readFileBytes(folder.file(L"OSD.ini")))
-            << "an empty file counts as missing";
-    }
-    {
-        TempFolder folder;
-        std::string const own = "[KOVIX Tool OSD settings]\r\nCpuLoad=0;";
-        ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), own));
-        EXPECT_EQ(2 | 4, runChild(folder, L"osd_settings")) << "MemLoad missing: on";
-        EXPECT_EQ(own, readFileBytes(folder.file(L"OSD.ini"))) << "never rewritten";
-    }
-    {
-        TempFolder folder;
-        std::string const own = "[h]\r\n[Any]\r\nmemload = 0\r\nCpuLoad=7;\r\nCpuLoad=0;";
-        ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), own));
-        EXPECT_EQ(1 | 4, runChild(folder, L"osd_settings"));
-        EXPECT_EQ(own, readFileBytes(folder.file(L"OSD.ini")));
+        if (row.before != nullptr) {
+            ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), row.before));
+        }
+        EXPECT_EQ(row.read, runChildIn(folder, L"osd_settings"))
+            << testing::PrintToString(row.before);
+        EXPECT_EQ(row.created ? defaultBytes : std::string(row.before),
+                  readFileBytes(folder.file(L"OSD.ini")));
     }
 }
 
-TEST(OsdWindow, ClassStylesVisibilityTextAndPlace)
+TEST(OsdWindow, ClassStylesPlacementColourKeyAndForeground)
 {
-    TempFolder folder;
-    ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), kLoadsOff));
-    EXPECT_EQ(0, runChild(folder, L"osd_window"));
-}
-
-TEST(OsdWindow, SitsWherePlacedForEveryPositionAndAfterADisplayChange)
-{
-    ScreenModeRestorer restore;
-    TempFolder folder;
-    ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), kLoadsOff));
-    EXPECT_EQ(0, runChild(folder, L"osd_positions"));
-}
-
-TEST(OsdWindow, TextInTheKeyColourIsMovedOffIt)
-{
-    TempFolder folder;
-    ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), kLoadsOff));
-    EXPECT_EQ(0, runChild(folder, L"osd_colour_key"));
-}
-
-TEST(OsdWindow, KeepsTheForegroundAndCanBeCreatedAgain)
-{
-    TempFolder folder;
-    ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), kLoadsOff));
-    EXPECT_EQ(0, runChild(folder, L"osd_foreground"));
+    ScreenModeRestorer restore; // osd_positions switches the display
+    for (wchar_t const* mode : {L"window", L"positions", L"colour_key", L"foreground"}) {
+        TempFolder folder;
+        ASSERT_TRUE(writeFileBytes(folder.file(L"OSD.ini"), kLoadsOff));
+        EXPECT_EQ(0, runChildIn(folder, std::wstring(L"osd_check ") + mode))
+            << testing::PrintToString(mode);
+    }
 }
 
 TEST(OsdRepaints, OnlyWhenAShownFigureChanges)
 {
     TempFolder folder;
-    EXPECT_EQ(0, runChild(folder, L"osd_repaints"));
+    EXPECT_EQ(0, runChildIn(folder, L"osd_check repaints"));
 }
 
 // A minute of idle updates at the program's pace; prints the repaints.
@@ -675,13 +517,13 @@ TEST(OsdRepaints, OnlyWhenAShownFigureChanges)
 TEST(OsdRepaints, DISABLED_PerIdleMinute)
 {
     TempFolder folder;
-    EXPECT_EQ(0, runChild(folder, L"osd_idle_minute", 150000));
+    EXPECT_EQ(0, runChildIn(folder, L"osd_check idle_minute", 150000));
 }
 
 TEST(OsdPaint, GdiObjectsStayStableOverAThousandUpdates)
 {
     TempFolder folder;
-    EXPECT_EQ(0, runChild(folder, L"osd_gdi"));
+    EXPECT_EQ(0, runChildIn(folder, L"osd_check gdi"));
 }
 
 TEST(OsdPaint, ScreenshotShowsTheTextOverTheDesktop)
@@ -691,7 +533,7 @@ TEST(OsdPaint, ScreenshotShowsTheTextOverTheDesktop)
     std::wstring const shot = folderOfShots + L"\\osd.bmp";
     DeleteFileW(shot.c_str());
     TempFolder folder;
-    EXPECT_EQ(0, runChild(folder, L"osd_screenshot \"" + shot + L"\""));
+    EXPECT_EQ(0, runChildIn(folder, L"osd_check screenshot \"" + shot + L"\""));
     EXPECT_TRUE(fileExists(shot));
 }
 

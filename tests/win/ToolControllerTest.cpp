@@ -13,24 +13,14 @@
 #include "settings/SettingsTemplates.h"
 #include "tests/win/WinTestSupport.h"
 
+using namespace wintest;
+
 namespace {
 
-LRESULT CALLBACK plainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND createPlainWindow(wchar_t const* title)
-{
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = plainWindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"KovixControllerTest";
-    RegisterClassExW(&windowClass);
-    return CreateWindowExW(0, L"KovixControllerTest", title, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
-                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
+wchar_t const kDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
+char const kDefaults[] = "mode=1 scaling=0 minimized=0 kbInd=1 kbIndClr=12616523 kbIndPos=4 "
+                         "numLock=1 capsLock=1 scrlLock=1 numLckBG=0 numLckFG=65280 cpsLckBG=0 "
+                         "cpsLckFG=65535 scrLckBG=0 scrLckFG=16776960";
 
 std::string narrow(wchar_t const* text)
 {
@@ -41,56 +31,46 @@ std::string narrow(wchar_t const* text)
 }
 
 // Child: load a controller from a window titled argv[0] and write its state
-// to state.txt beside the executable.
+// to state.txt beside the executable, one "key=value" a line.
 KOVIX_CHILD_MODE(load)
 {
-    HWND const window = createPlainWindow(argc > 0 ? argv[0] : L"KOVIX Tool Beta 1.0");
-    ToolController controller(window);
+    HWND const window = createTestWindow(argc > 0 ? argv[0] : L"KOVIX Tool Beta 1.0");
+    ToolController const c(window);
     std::ostringstream state;
-    state << "loaded=" << controller.isLoaded() << "\n"
-          << "instance=" << (controller.instance != nullptr) << "\n"
-          << "title=" << narrow(controller.title) << "\n"
-          << "mode=" << controller.mode << "\n"
-          << "scaling=" << controller.scaling << "\n"
-          << "minimized=" << controller.minimized << "\n"
-          << "kbInd=" << controller.kbInd << "\n"
-          << "kbIndClr=" << controller.kbIndClr << "\n"
-          << "kbIndPos=" << unsigned(controller.kbIndPos) << "\n"
-          << "numLock=" << controller.numLock << "\n"
-          << "capsLock=" << controller.capsLock << "\n"
-          << "scrlLock=" << controller.scrlLock << "\n"
-          << "numLckBG=" << controller.numLckBG << "\n"
-          << "numLckFG=" << controller.numLckFG << "\n"
-          << "cpsLckBG=" << controller.cpsLckBG << "\n"
-          << "cpsLckFG=" << controller.cpsLckFG << "\n"
-          << "scrLckBG=" << controller.scrLckBG << "\n"
-          << "scrLckFG=" << controller.scrLckFG << "\n"
-          << "font=" << (controller.uiFont != nullptr) << "\n"
-          << "contentLength=" << lstrlenW(controller.content) << "\n"
-          << "path=" << narrow(controller.settingsPath) << "\n";
-    std::wstring exe = ownExecutablePath();
-    std::wstring const folder = exe.substr(0, exe.find_last_of(L'\\'));
-    writeFileBytes(folder + L"\\state.txt", state.str());
+    state << "loaded=" << c.isLoaded() << "\ninstance=" << (c.instance != nullptr)
+          << "\ntitle=" << narrow(c.title) << "\nmode=" << c.mode << "\nscaling=" << c.scaling
+          << "\nminimized=" << c.minimized << "\nkbInd=" << c.kbInd << "\nkbIndClr=" << c.kbIndClr
+          << "\nkbIndPos=" << unsigned(c.kbIndPos) << "\nnumLock=" << c.numLock
+          << "\ncapsLock=" << c.capsLock << "\nscrlLock=" << c.scrlLock
+          << "\nnumLckBG=" << c.numLckBG << "\nnumLckFG=" << c.numLckFG
+          << "\ncpsLckBG=" << c.cpsLckBG << "\ncpsLckFG=" << c.cpsLckFG
+          << "\nscrLckBG=" << c.scrLckBG << "\nscrLckFG=" << c.scrLckFG
+          << "\nfont=" << (c.uiFont != nullptr) << "\ncontentLength=" << lstrlenW(c.content)
+          << "\n";
+    writeFileBytes(folderOf(ownExecutablePath()) + L"\\state.txt", state.str());
     DestroyWindow(window);
     return 0;
 }
 
-wchar_t const kDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
-
 std::string driverEnabledValue()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "missing";
-    BYTE data[16];
-    DWORD size = sizeof(data);
     DWORD type = 0;
-    LONG const result =
-        RegQueryValueExW(key, L"Display1_DownScalingEnabled", nullptr, &type, data, &size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS || type != REG_BINARY)
+    std::string data;
+    if (!readRegistryValue(HKEY_LOCAL_MACHINE, kDriverKey, L"Display1_DownScalingEnabled", type,
+                           data) ||
+        type != REG_BINARY)
         return "missing";
-    return std::string(reinterpret_cast<char*>(data), size);
+    return data;
+}
+
+std::string defaultFileBytes()
+{
+    wchar_t text[kSettingsTextCapacity];
+    defaultResolutionText(text, kSettingsTextCapacity);
+    std::string bytes;
+    for (wchar_t const* p = text; *p != 0; ++p)
+        bytes += *p == L'\n' ? std::string("\r\n") : std::string(1, char(*p));
+    return bytes;
 }
 
 class ControllerLoad : public testing::Test {
@@ -103,57 +83,34 @@ protected:
 
     std::map<std::string, std::string> load(wchar_t const* title = L"KOVIX Tool Beta 1.0")
     {
+        EXPECT_EQ(0, runProcess(exe_, L"--child load \"" + std::wstring(title) + L"\""));
         std::map<std::string, std::string> state;
-        std::wstring args = L"--child load \"" + std::wstring(title) + L"\"";
-        EXPECT_EQ(0, runProcess(exe_, args));
         std::istringstream lines(readFileBytes(folder_.file(L"state.txt")));
-        std::string line;
-        while (std::getline(lines, line)) {
-            size_t const eq = line.find('=');
-            state[line.substr(0, eq)] = line.substr(eq + 1);
-        }
+        for (std::string line; std::getline(lines, line);)
+            state[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
         return state;
     }
 
-    std::wstring settings() const { return folder_.file(L"Resolution.ini"); }
-
-    static void expectDefaults(std::map<std::string, std::string>& s)
+    // The loaded settings in the order of kDefaults.
+    static std::string settingsOf(std::map<std::string, std::string>& state)
     {
-        EXPECT_EQ("1", s["mode"]);
-        EXPECT_EQ("0", s["scaling"]);
-        EXPECT_EQ("0", s["minimized"]);
-        EXPECT_EQ("1", s["kbInd"]);
-        EXPECT_EQ("12616523", s["kbIndClr"]);
-        EXPECT_EQ("4", s["kbIndPos"]);
-        EXPECT_EQ("1", s["numLock"]);
-        EXPECT_EQ("1", s["capsLock"]);
-        EXPECT_EQ("1", s["scrlLock"]);
-        EXPECT_EQ("0", s["numLckBG"]);
-        EXPECT_EQ("65280", s["numLckFG"]);
-        EXPECT_EQ("0", s["cpsLckBG"]);
-        EXPECT_EQ("65535", s["cpsLckFG"]);
-        EXPECT_EQ("0", s["scrLckBG"]);
-        EXPECT_EQ("16776960", s["scrLckFG"]);
+        std::string line;
+        for (char const* key : {"mode", "scaling", "minimized", "kbInd", "kbIndClr", "kbIndPos",
+                                "numLock", "capsLock", "scrlLock", "numLckBG", "numLckFG",
+                                "cpsLckBG", "cpsLckFG", "scrLckBG", "scrLckFG"})
+            line += (line.empty() ? "" : " ") + std::string(key) + "=" + state[key];
+        return line;
     }
+
+    std::wstring settings() const { return folder_.file(L"Resolution.ini"); }
 
     TempFolder folder_;
     std::wstring exe_;
 };
 
-std::string defaultFileBytes()
-{
-    wchar_t text[kSettingsTextCapacity];
-    defaultResolutionText(text, kSettingsTextCapacity);
-    std::string bytes;
-    for (wchar_t const* p = text; *p != 0; ++p) {
-        if (*p == L'\n')
-            bytes += '\r';
-        bytes += char(*p);
-    }
-    return bytes;
-}
+} // namespace
 
-TEST_F(ControllerLoad, AMissingFileIsCreatedWithTheDefaultsAndLoaded)
+TEST_F(ControllerLoad, AMissingOrEmptyFileIsCreatedBesideTheExecutableWithTheDefaults)
 {
     auto state = load();
     EXPECT_EQ("1", state["loaded"]);
@@ -161,19 +118,15 @@ TEST_F(ControllerLoad, AMissingFileIsCreatedWithTheDefaultsAndLoaded)
     EXPECT_EQ("1", state["font"]);
     EXPECT_EQ("KOVIX Tool Beta 1.0", state["title"]);
     EXPECT_EQ("532", state["contentLength"]);
-    expectDefaults(state);
-
+    EXPECT_EQ(kDefaults, settingsOf(state));
     std::string const bytes = readFileBytes(settings());
     EXPECT_EQ(defaultFileBytes(), bytes);
     EXPECT_EQ(532u + 22u, bytes.size()) << "22 line ends as CR LF, none after the last line";
     EXPECT_EQ(std::string("\0\0\0\0", 4), driverEnabledValue());
-}
 
-TEST_F(ControllerLoad, AnEmptyFileIsOverwrittenWithTheDefaults)
-{
     ASSERT_TRUE(writeFileBytes(settings(), ""));
-    auto state = load();
-    expectDefaults(state);
+    state = load();
+    EXPECT_EQ(kDefaults, settingsOf(state));
     EXPECT_EQ(defaultFileBytes(), readFileBytes(settings()));
 }
 
@@ -186,16 +139,13 @@ TEST_F(ControllerLoad, AnExistingFileIsReadAndNeverRewrittenAtLoad)
                               "; a comment the user wrote\r\n";
     ASSERT_TRUE(writeFileBytes(settings(), bytes));
     auto state = load();
-    EXPECT_EQ("6", state["mode"]);
-    EXPECT_EQ("1", state["scaling"]);
-    EXPECT_EQ("1", state["minimized"]);
-    EXPECT_EQ("0", state["kbInd"]);
-    EXPECT_EQ("2147483647", state["kbIndClr"]) << "the OSD colour takes an overflow as read";
-    EXPECT_EQ("4", state["kbIndPos"]) << "low 8 bits of 260";
-    EXPECT_EQ("0", state["numLock"]) << "a missing lock flag is off";
-    EXPECT_EQ("0", state["numLckBG"]) << "an overflowed glyph colour takes its default";
-    EXPECT_EQ("8487297", state["numLckFG"]);
-    EXPECT_EQ("4294967291", state["cpsLckBG"]) << "-5 kept as 0xFFFFFFFB";
+    // KbIndClr takes an overflow as read, an overflowed glyph colour its
+    // default; KbIndPos is the low 8 bits; missing lock flags are off; -5 is
+    // kept as 0xFFFFFFFB.
+    EXPECT_EQ("mode=6 scaling=1 minimized=1 kbInd=0 kbIndClr=2147483647 kbIndPos=4 numLock=0 "
+              "capsLock=0 scrlLock=0 numLckBG=0 numLckFG=8487297 cpsLckBG=4294967291 "
+              "cpsLckFG=65535 scrLckBG=0 scrLckFG=16776960",
+              settingsOf(state));
     EXPECT_EQ(bytes, readFileBytes(settings()));
     EXPECT_EQ(std::string("\x01\0\0\0", 4), driverEnabledValue());
 }
@@ -204,12 +154,10 @@ TEST_F(ControllerLoad, AFileThatOnlyHoldsItsHeaderTakesEveryFallback)
 {
     ASSERT_TRUE(writeFileBytes(settings(), "\r\n\r\n[KOVIX Tool resolution settings]"));
     auto state = load();
-    EXPECT_EQ("1", state["mode"]);
-    EXPECT_EQ("1", state["kbInd"]);
-    EXPECT_EQ("4", state["kbIndPos"]);
-    EXPECT_EQ("0", state["numLock"]);
-    EXPECT_EQ("0", state["capsLock"]);
-    EXPECT_EQ("0", state["scrlLock"]);
+    EXPECT_EQ("mode=1 scaling=0 minimized=0 kbInd=1 kbIndClr=12616523 kbIndPos=4 numLock=0 "
+              "capsLock=0 scrlLock=0 numLckBG=0 numLckFG=65280 cpsLckBG=0 cpsLckFG=65535 "
+              "scrLckBG=0 scrLckFG=16776960",
+              settingsOf(state));
 }
 
 TEST_F(ControllerLoad, ALongFileLosesNothing)
@@ -228,7 +176,7 @@ TEST_F(ControllerLoad, ALongFileLosesNothing)
     EXPECT_LE(std::stoi(state["contentLength"]), 1023);
 }
 
-TEST_F(ControllerLoad, AnUnreadableFileIsNeverOverwritten)
+TEST_F(ControllerLoad, AnUnreadableFileOrAFolderInItsPlaceIsLeftAlone)
 {
     std::string const bytes = "[KOVIX Tool resolution settings]\r\nKbIndPos=2;";
     ASSERT_TRUE(writeFileBytes(settings(), bytes));
@@ -237,51 +185,38 @@ TEST_F(ControllerLoad, AnUnreadableFileIsNeverOverwritten)
     ASSERT_NE(INVALID_HANDLE_VALUE, lock);
     auto state = load();
     CloseHandle(lock);
-    expectDefaults(state);
+    EXPECT_EQ(kDefaults, settingsOf(state));
     EXPECT_EQ("532", state["contentLength"]) << "the defaults are used in memory";
     EXPECT_EQ(bytes, readFileBytes(settings()));
-}
 
-TEST_F(ControllerLoad, AFolderInTheFilesPlaceIsLeftAlone)
-{
+    ASSERT_TRUE(DeleteFileW(settings().c_str()));
     ASSERT_TRUE(CreateDirectoryW(settings().c_str(), nullptr));
-    auto state = load();
+    state = load();
     EXPECT_EQ("1", state["loaded"]);
-    expectDefaults(state);
+    EXPECT_EQ(kDefaults, settingsOf(state));
     EXPECT_TRUE(GetFileAttributesW(settings().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST_F(ControllerLoad, TheTitleIsCutTo29Characters)
 {
-    auto state = load(L"0123456789012345678901234567890123456789");
-    EXPECT_EQ("01234567890123456789012345678", state["title"]);
+    EXPECT_EQ("01234567890123456789012345678",
+              load(L"0123456789012345678901234567890123456789")["title"]);
 }
 
-TEST(ControllerConstruction, WithoutARealWindowNothingIsLoaded)
+TEST(ControllerConstruction, OnlyARealWindowLoadsAndACopyCarriesTheWholeState)
 {
     ToolController none(nullptr);
     EXPECT_FALSE(none.isLoaded());
     EXPECT_EQ(nullptr, none.uiFont);
     none.stopTimer(); // must not touch any window
-
     ToolController stale(reinterpret_cast<HWND>(static_cast<LONG_PTR>(0x7ff0)));
     EXPECT_FALSE(stale.isLoaded());
     EXPECT_EQ(0, stale.content[0]);
-}
 
-TEST(ControllerConstruction, AnotherExecutableNameGivesANullInstance)
-{
-    HWND const window = createPlainWindow(L"t");
-    ToolController controller(window);
-    EXPECT_TRUE(controller.isLoaded());
-    EXPECT_EQ(nullptr, controller.instance) << "this test executable is not KOVIX Tool.exe";
-    DestroyWindow(window);
-}
-
-TEST(ControllerConstruction, ACopyCarriesTheWholeState)
-{
-    HWND const window = createPlainWindow(L"copied");
+    HWND const window = createTestWindow(L"copied");
     ToolController loaded(window);
+    EXPECT_TRUE(loaded.isLoaded());
+    EXPECT_EQ(nullptr, loaded.instance) << "this test executable is not KOVIX Tool.exe";
     ToolController global(nullptr);
     global = loaded;
     EXPECT_TRUE(global.isLoaded());
@@ -289,17 +224,10 @@ TEST(ControllerConstruction, ACopyCarriesTheWholeState)
     EXPECT_EQ(loaded.uiFont, global.uiFont);
     EXPECT_EQ(std::wstring(loaded.content), std::wstring(global.content));
     EXPECT_EQ(std::wstring(loaded.settingsPath), std::wstring(global.settingsPath));
-    DestroyWindow(window);
-}
 
-TEST(ControllerTimer, StopTimerKillsTheLockTimerOfALoadedController)
-{
-    HWND const window = createPlainWindow(L"timer");
-    ToolController controller(window);
+    // stopTimer kills the lock timer of a loaded controller.
     ASSERT_NE(0u, SetTimer(window, kLockTimerId, 250, nullptr));
-    controller.stopTimer();
+    loaded.stopTimer();
     EXPECT_FALSE(KillTimer(window, kLockTimerId)) << "already killed";
     DestroyWindow(window);
 }
-
-} // namespace

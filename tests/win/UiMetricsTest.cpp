@@ -23,24 +23,19 @@ LOGFONTW describe(HFONT font)
     return described;
 }
 
-TEST(UiFont, NoFlagsGiveTheSystemsIconTitleFont)
+TEST(UiFont, NoFlagsGiveTheIconTitleFontAndFlagPairsActOnlyWhenOneIsGiven)
 {
     LOGFONTW const system = systemIconTitleFont();
-    HFONT const font = makeUiFont(0);
+    HFONT font = makeUiFont(0);
     ASSERT_NE(nullptr, font);
-    LOGFONTW const made = describe(font);
+    LOGFONTW made = describe(font);
     EXPECT_EQ(system.lfHeight, made.lfHeight);
     EXPECT_EQ(system.lfWeight, made.lfWeight);
     EXPECT_EQ(std::wstring(system.lfFaceName), std::wstring(made.lfFaceName));
     DeleteObject(font);
-}
 
-TEST(UiFont, FlagPairsActOnlyWhenOneOfThemIsGiven)
-{
-    LOGFONTW const system = systemIconTitleFont();
-
-    HFONT font = makeUiFont(Bold | Antialiased);
-    LOGFONTW made = describe(font);
+    font = makeUiFont(Bold | Antialiased);
+    made = describe(font);
     EXPECT_EQ(FW_BOLD, made.lfWeight);
     EXPECT_EQ(ANTIALIASED_QUALITY, made.lfQuality);
     DeleteObject(font);
@@ -65,7 +60,6 @@ TEST(UiFont, FlagPairsActOnlyWhenOneOfThemIsGiven)
     EXPECT_EQ(0, styled.lfItalic);
     EXPECT_EQ(0, styled.lfUnderline);
     EXPECT_EQ(0, styled.lfStrikeOut);
-
     LOGFONTW both = styled;
     applyUiFontFlags(both, Italic | NoItalic | Underline | NoUnderline);
     EXPECT_EQ(styled.lfItalic, both.lfItalic);
@@ -75,12 +69,10 @@ TEST(UiFont, FlagPairsActOnlyWhenOneOfThemIsGiven)
 // Child: print the DPI and three scaled distances as its exit code parts.
 KOVIX_CHILD_MODE(dpi)
 {
-    std::wstring exe = ownExecutablePath();
-    std::wstring const folder = exe.substr(0, exe.find_last_of(L'\\'));
     std::string const line = std::to_string(int(screenDpi())) + " " +
                              std::to_string(scaleToDpi(155)) + " " +
                              std::to_string(scaleToDpi(19)) + " " + std::to_string(scaleToDpi(324));
-    writeFileBytes(folder + L"\\dpi.txt", line);
+    writeFileBytes(wintest::folderOf(ownExecutablePath()) + L"\\dpi.txt", line);
     return 0;
 }
 
