@@ -223,6 +223,35 @@ void pressCapsLock()
     SendInput(2, inputs, sizeof(INPUT));
 }
 
+// Watches the tray strip on a thread of its own, so that reading the screen
+// (several milliseconds) never delays the check of the OSD's rectangle.
+// The main thread writes `before` only while the watch is disarmed and a
+// toggle's 150 ms pause has let the watcher's last comparison end.
+struct TrayWatch {
+    HANDLE armed = nullptr;          // set: compare against `before`
+    std::vector<DWORD> before;
+    double seenAt = 0;               // written by the watcher, read after `done`
+    HANDLE done = nullptr;           // set by the watcher when it saw a change
+    volatile LONG stop = 0;
+};
+
+DWORD WINAPI watchTray(void* parameter)
+{
+    TrayWatch& watch = *static_cast<TrayWatch*>(parameter);
+    TrayStrip strip;
+    while (!watch.stop) {
+        if (WaitForSingleObject(watch.armed, 50) != WAIT_OBJECT_0)
+            continue;
+        if (strip.capture() != watch.before) {
+            watch.seenAt = secondsNow();
+            ResetEvent(watch.armed);
+            SetEvent(watch.done);
+        }
+        Sleep(1);
+    }
+    return 0;
+}
+
 int runLatency(int count)
 {
     HWND const main = waitForMainWindow(20);
@@ -237,6 +266,10 @@ int runLatency(int count)
     SetForegroundWindow(main);
     waitUntil([&] { return GetForegroundWindow() == main; }, 2);
     TrayStrip strip;
+    TrayWatch watch;
+    watch.armed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    watch.done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE const watcher = CreateThread(nullptr, 0, watchTray, &watch, 0, nullptr);
     srand(12345);
     std::vector<double> osdTimes;
     std::vector<double> trayTimes;
@@ -245,26 +278,32 @@ int runLatency(int count)
         // A random phase against the program's 250 ms tick.
         Sleep(DWORD(150 + rand() % 250));
         int const height = osdHeight(osd);
-        std::vector<DWORD> const trayBefore = strip.capture();
+        watch.before = strip.capture();
+        ResetEvent(watch.done);
         double const start = secondsNow();
         pressCapsLock();
+        SetEvent(watch.armed);
         double osdAt = 0;
-        double trayAt = 0;
-        while (secondsNow() - start < 2.0 && (osdAt == 0 || trayAt == 0)) {
-            double const now = secondsNow();
-            if (osdAt == 0 && osdHeight(osd) != height)
-                osdAt = now;
-            if (trayAt == 0 && strip.capture() != trayBefore)
-                trayAt = now;
-            Sleep(1);
+        while (osdAt == 0 && secondsNow() - start < 2.0) {
+            if (osdHeight(osd) != height)
+                osdAt = secondsNow();
+            else
+                Sleep(1);
         }
+        bool const traySeen = WaitForSingleObject(watch.done, 2000) == WAIT_OBJECT_0;
+        ResetEvent(watch.armed);
         if (osdAt > 0)
             osdTimes.push_back((osdAt - start) * 1e3);
         else
             ++osdMissed;
-        if (trayAt > 0)
-            trayTimes.push_back((trayAt - start) * 1e3);
+        if (traySeen)
+            trayTimes.push_back((watch.seenAt - start) * 1e3);
     }
+    watch.stop = 1;
+    WaitForSingleObject(watcher, 5000);
+    CloseHandle(watcher);
+    CloseHandle(watch.armed);
+    CloseHandle(watch.done);
     figure("latency_toggles", count);
     figure("latency_osd_seen", double(osdTimes.size()));
     figure("latency_osd_median_ms", median(osdTimes));

@@ -15,7 +15,8 @@
 #             lock icons only (KbInd=0), (b) with the defaults and the OSD,
 #             whose frames are counted on its X window (bench/count_damage.py)
 #   latency   50 Caps Lock presses through SendInput: time until the OSD
-#             window's height changes and until the tray strip's pixels do
+#             window's height changes (polled every millisecond) and until
+#             the tray strip's pixels do (read on a thread of its own)
 #   startup   process start to the main window shown and the main tray icon
 #             in the shell, against the floor's start to its window shown
 #   glyph     100,000 makeGlyphIcon + DestroyIcon (bench/GlyphBench.cpp)
