@@ -97,8 +97,7 @@ TEST(SettingsGrammar, HeaderLine)
         {L"KbIndPos=2;\nScaling=1;", L"KbIndPos", kNone}, // never a key line
         {L"KbIndPos=2;\nScaling=1;", L"Scaling", L"1"},
         {L"\n\n\nKbIndPos=2;\nKbIndPos=3;", L"KbIndPos", L"3"}, // first non-empty line
-        {L"\n\n[any header]\nKbIndPos=2;", L"KbIndPos", L"2"},
-        {L"", L"KbIndPos", kNone},
+        {L"\n\n[any header]\nKbIndPos=2;", L"KbIndPos", L"2"}, {L"", L"KbIndPos", kNone},
         {L"\n\n", L"KbIndPos", kNone},
     });
     EXPECT_EQ(4, readPosition(L"KbIndPos=2;\nScaling=1;"));
@@ -125,8 +124,7 @@ TEST(SettingsGrammar, CommentsAndSections)
         {L"[OSD Settings]\nKbIndPos=2;", L"KbIndPos", L"2"},
         {L"[Something else]\nKbIndPos=2;", L"KbIndPos", L"2"},
         {L"[A]\nKbIndPos=5;\n[B]\nKbIndPos=2;", L"KbIndPos", L"5"}, // whatever the section
-        {L"[KbIndPos=2;", L"KbIndPos", kNone},
-        {L"[KbIndPos=2;\nKbIndPos=3;", L"KbIndPos", L"3"},
+        {L"[KbIndPos=2;", L"KbIndPos", kNone}, {L"[KbIndPos=2;\nKbIndPos=3;", L"KbIndPos", L"3"},
         {L"KbIndPos=[2];", L"KbIndPos", L"[2]"}, // only the first column makes a heading
     });
 }
@@ -142,8 +140,7 @@ TEST(SettingsGrammar, Delimiters)
         {L"Resolution=800,600;", L"Resolution", L"800,600"},
         {L"Resolution=800, 600;", L"Resolution", L"800,"},
         // Other white space is part of a token: a tab glues key and value.
-        {L"KbIndPos\t2", L"KbIndPos", kNone},
-        {L"\tKbIndPos=2", L"KbIndPos", kNone},
+        {L"KbIndPos\t2", L"KbIndPos", kNone}, {L"\tKbIndPos=2", L"KbIndPos", kNone},
         {L"KbIndPos=\t2", L"KbIndPos", L"\t2"},
         {L" = ; \n=\n;;\nKbIndPos=2;", L"KbIndPos", L"2"}, // delimiter-only lines
     });
@@ -152,23 +149,18 @@ TEST(SettingsGrammar, Delimiters)
 TEST(SettingsGrammar, KeysFoldOnlyAToZAndMatchWhole)
 {
     expectLookups(kHeader, {
-        {L"kbindpos = 2 ;", L"KbIndPos", L"2"},
-        {L"KBINDPOS=2;", L"KbIndPos", L"2"},
+        {L"kbindpos = 2 ;", L"KbIndPos", L"2"}, {L"KBINDPOS=2;", L"KbIndPos", L"2"},
         {L"KbIndPos=2;", L"kBiNdPoS", L"2"},
         // E acute: lower U+00E9, upper U+00C9.
-        {L"Caf\u00e9=1;", L"CAF\u00c9", kNone},
-        {L"CAF\u00c9=1;", L"caf\u00e9", kNone},
+        {L"Caf\u00e9=1;", L"CAF\u00c9", kNone}, {L"CAF\u00c9=1;", L"caf\u00e9", kNone},
         {L"Caf\u00e9=1;", L"CAF\u00e9", L"1"},
         // Pairs 0x20 apart that are not letters: a bit-flip fold would match them.
-        {L"K@=1;", L"K`", kNone},
-        {L"K[=1;", L"K{", kNone},
-        {L"K^=1;", L"K~", kNone},
-        {L"K_=1;", L"K\u007f", kNone},
-        {L"K1=1;", L"K\u0011", kNone},
+        {L"K@=1;", L"K`", kNone}, {L"K[=1;", L"K{", kNone}, {L"K^=1;", L"K~", kNone},
+        {L"K_=1;", L"K\u007f", kNone}, {L"K1=1;", L"K\u0011", kNone},
+        // Whole keys only, no prefixes.
         {L"KbIndPos=2;\nKbIndClr=5;", L"KbInd", kNone},
         {L"KbIndPos=2;\nKbIndClr=5;", L"KbIndPosX", kNone},
-        {L"KbIndPos=2;\nKbIndClr=5;", L"", kNone},
-        {L"KbInd=1;", L"KbIndPos", kNone},
+        {L"KbIndPos=2;\nKbIndClr=5;", L"", kNone}, {L"KbInd=1;", L"KbIndPos", kNone},
     });
 }
 
@@ -217,8 +209,7 @@ TEST(SettingsValueCapacity, ValuesThatDoNotFitFailWithAnEmptyDestination)
     expectLookups(kHeader, {
         {L"Resolution=800,600;", L"Resolution", L"800,600", 8},
         {L"Resolution=800,600;", L"Resolution", kNone, 7},
-        {L"Resolution=800,600;", L"Resolution", kNone, 1},
-        {L"KbInd=1;", L"KbInd", L"1", 2},
+        {L"Resolution=800,600;", L"Resolution", kNone, 1}, {L"KbInd=1;", L"KbInd", L"1", 2},
     });
 
     wchar_t untouched = kGuard;

@@ -26,11 +26,6 @@ Function wineFunction(char const* name)
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
 }
 
-inline bool underWine()
-{
-    return wineFunction<UnixNameFunction>("wine_get_unix_file_name") != nullptr;
-}
-
 inline std::string unixPath(std::wstring const& windowsPath)
 {
     UnixNameFunction const convert = wineFunction<UnixNameFunction>("wine_get_unix_file_name");
@@ -40,15 +35,6 @@ inline std::string unixPath(std::wstring const& windowsPath)
     std::string const result = name != nullptr ? name : "";
     HeapFree(GetProcessHeap(), 0, name);
     return result;
-}
-
-// The source tree: the test executables live in <repo>/build/<dir>/.
-inline std::string repoRoot()
-{
-    std::string path = unixPath(ownExecutablePath());
-    for (int level = 0; level < 3 && !path.empty(); ++level)
-        path = path.substr(0, path.find_last_of('/'));
-    return path;
 }
 
 struct Result {
