@@ -1,6 +1,6 @@
 #include "osd/LoadSampler.h"
 
-#include <new>
+#include <stdlib.h>
 
 #include "osd/LoadArithmetic.h"
 
@@ -130,9 +130,9 @@ LoadSampler::~LoadSampler()
 
 void LoadSampler::release()
 {
-    delete[] prevIdle;
-    delete[] prevTime;
-    delete[] processorInfo;
+    free(prevIdle);
+    free(prevTime);
+    free(processorInfo);
     prevIdle = nullptr;
     prevTime = nullptr;
     processorInfo = nullptr;
@@ -152,9 +152,12 @@ void LoadSampler::init()
     if (count == 0)
         return; // nothing to divide the machine's idle time by: no CPU sampling
     size_t const slots = size_t(count) + 1;
-    prevIdle = new (std::nothrow) uint64_t[slots];
-    prevTime = new (std::nothrow) uint64_t[slots];
-    processorInfo = new (std::nothrow) ProcessorPerformanceInformation[count];
+    // Plain allocations: operator new would bring the C++ exception
+    // machinery into a program that never throws.
+    prevIdle = static_cast<uint64_t*>(calloc(slots, sizeof(uint64_t)));
+    prevTime = static_cast<uint64_t*>(calloc(slots, sizeof(uint64_t)));
+    processorInfo = static_cast<ProcessorPerformanceInformation*>(
+        calloc(count, sizeof(ProcessorPerformanceInformation)));
     if (prevIdle == nullptr || prevTime == nullptr || processorInfo == nullptr) {
         // Without its history the sampler cannot work: the CPU line is left
         // out (cpuLoad answers -1) and the memory figures go on as before.
