@@ -6,6 +6,8 @@
 #   bash bench/run.sh            everything (about 40 minutes)
 #   bash bench/run.sh --quick    shorter runs (20 s idle, 10,000 renders,
 #                                34,560 polls, 20 kills, 60 s of fuzzing)
+#   bash bench/run.sh --only kills,fuzz   only these steps; their figures
+#                                replace those of the last run
 #
 # What runs, all in one test rig (tools/rig.sh: private Xorg dummy display,
 # Wine prefix, tray host), the program and its comparison in the same run:
@@ -40,13 +42,20 @@ WORK=$W64/work
 
 quick=0
 inside=0
-for arg in "$@"; do
-  case $arg in
-    --quick) quick=1 ;;
-    --inside) inside=1 ;;
-    *) echo "usage: bash bench/run.sh [--quick]" >&2; exit 2 ;;
+ONLY=""
+while [ $# -gt 0 ]; do
+  case $1 in
+    --quick) quick=1; shift ;;
+    --inside) inside=1; shift ;;
+    --only) [ $# -ge 2 ] || set -- --help; ONLY=$2; shift 2 ;;
+    *) echo "usage: bash bench/run.sh [--quick] [--only idle,latency,startup,glyph,soak,kills,release,fuzz]" >&2
+       exit 2 ;;
   esac
 done
+export ONLY
+
+# True when step $1 runs: every step, or those named with --only.
+want() { [ -z "$ONLY" ] || [[ ",$ONLY," == *",$1,"* ]]; }
 if [ "$quick" = 1 ]; then
   IDLE_SECONDS=20 TOGGLES=10 STARTUPS=3 RENDERS=10000 POLLS=34560 KILLS=20 FUZZ_SECONDS=60
 else
@@ -143,17 +152,24 @@ idle_run() {
 # pairs of (toggle "Num lock", click "Apply") and kills it after a random
 # delay; the file must then be one of the two whole texts.
 kill_loop() {
-  local dir round pid delay kept_on=0 kept_off=0 broken=0 temp_left=0
+  local dir round pid delay kept_on=0 kept_off=0 broken=0 temp_left=0 not_applying=0
   dir=$(tool_folder kills "$(settings_text 1 1)")
   settings_text 1 1 >"$WORK/whole-on.ini"
   settings_text 1 0 >"$WORK/whole-off.ini"
   for round in $(seq 1 "$KILLS"); do
+    # Wine takes the killed process down a moment after the host process is
+    # gone; a copy started before that would find the last one still there
+    # and leave at once (one copy at a time).
+    "$WINE" "$DRIVER" wait-gone || say "round $round: the last copy's window is still there"
     (cd "$dir" && exec "$WINE" "KOVIX Tool.exe") &
     pid=$!
-    "$WINE" "$DRIVER" apply-flood 300 || say "round $round: no Apply button"
+    if ! "$WINE" "$DRIVER" apply-flood 300; then
+      say "round $round: no Apply button"
+      not_applying=$((not_applying + 1))
+    fi
     delay=$(awk -v r="$RANDOM" 'BEGIN { printf "%.3f", r % 800 / 1000 }')
     sleep "$delay"
-    kill -KILL "$pid"
+    kill -KILL "$pid" 2>/dev/null || not_applying=$((not_applying + 1))
     wait "$pid" 2>/dev/null || true
     if cmp -s "$dir/Resolution.ini" "$WORK/whole-on.ini"; then
       kept_on=$((kept_on + 1))
@@ -177,41 +193,59 @@ kill_loop() {
   record kills_with_numlock_on "$kept_on"
   record kills_with_numlock_off "$kept_off"
   record kills_inside_write "$temp_left"
+  record kills_not_applying "$not_applying"
 }
 
 inside_rig() {
   trap stop_started EXIT
   mkdir -p "$WORK"
-  record idle_seconds "$IDLE_SECONDS"
-  say "idle (a): lock icons only, ${IDLE_SECONDS} s"
-  idle_run a 0
-  exit_tool
-  kill "$FLOOR_PID"; wait "$FLOOR_PID" 2>/dev/null || true; FLOOR_PID=""
+  if want idle; then
+    record idle_seconds "$IDLE_SECONDS"
+    say "idle (a): lock icons only, ${IDLE_SECONDS} s"
+    idle_run a 0
+    exit_tool
+    kill "$FLOOR_PID"; wait "$FLOOR_PID" 2>/dev/null || true; FLOOR_PID=""
 
-  say "idle (b): defaults with the OSD, ${IDLE_SECONDS} s"
-  idle_run b 1
-  kill "$FLOOR_PID"; wait "$FLOOR_PID" 2>/dev/null || true; FLOOR_PID=""
-  say "lock latency: $TOGGLES Caps Lock presses"
-  "$WINE" "$DRIVER" latency "$TOGGLES" | tee -a "$RESULTS" || say "latency: some changes not seen"
-  exit_tool
+    say "idle (b): defaults with the OSD, ${IDLE_SECONDS} s"
+    idle_run b 1
+    kill "$FLOOR_PID"; wait "$FLOOR_PID" 2>/dev/null || true; FLOOR_PID=""
+  fi
+  [ -d "$WORK/idle-b" ] || tool_folder idle-b "$(settings_text 1 1)" >/dev/null
+  if want latency; then
+    if [ -z "$TOOL_PID" ]; then
+      start_tool "$WORK/idle-b"
+      sleep 5
+    fi
+    say "lock latency: $TOGGLES Caps Lock presses"
+    "$WINE" "$DRIVER" latency "$TOGGLES" | tee -a "$RESULTS" || say "latency: some changes not seen"
+  fi
+  [ -n "$TOOL_PID" ] && exit_tool
 
-  say "start-up: $STARTUPS starts of each"
-  local winpath="Z:${WORK//\//\\}"
-  "$WINE" "$DRIVER" startup "$STARTUPS" "$winpath\\idle-b\\KOVIX Tool.exe" \
-    "Z:${W64//\//\\}\\bench\\floor_indicator.exe" | tee -a "$RESULTS" || say "start-up: failures"
+  if want startup; then
+    say "start-up: $STARTUPS starts of each"
+    local winpath="Z:${WORK//\//\\}"
+    "$WINE" "$DRIVER" startup "$STARTUPS" "$winpath\\idle-b\\KOVIX Tool.exe" \
+      "Z:${W64//\//\\}\\bench\\floor_indicator.exe" | tee -a "$RESULTS" || say "start-up: failures"
+  fi
 
-  say "glyph rendering: $RENDERS renders"
-  bash -c 'exec "$WINE" "$0" "$1" --linux-pid $$' "$W64/bench/glyph_bench.exe" "$RENDERS" |
-    tee -a "$RESULTS" || say "glyph: failed renders"
+  if want glyph; then
+    say "glyph rendering: $RENDERS renders"
+    bash -c 'exec "$WINE" "$0" "$1" --linux-pid $$' "$W64/bench/glyph_bench.exe" "$RENDERS" |
+      tee -a "$RESULTS" || say "glyph: failed renders"
+  fi
 
-  say "soak: $POLLS polls"
-  rm -rf "$WORK/soak"; mkdir -p "$WORK/soak"
-  cp "$W64/bench/soak_bench.exe" "$WORK/soak/"
-  (cd "$WORK/soak" && bash -c 'exec "$WINE" soak_bench.exe "$0" --linux-pid $$' "$POLLS") |
-    grep -v '^checkpoint' | tee -a "$RESULTS" || say "soak: failures"
+  if want soak; then
+    say "soak: $POLLS polls"
+    rm -rf "$WORK/soak"; mkdir -p "$WORK/soak"
+    cp "$W64/bench/soak_bench.exe" "$WORK/soak/"
+    (cd "$WORK/soak" && bash -c 'exec "$WINE" soak_bench.exe "$0" --linux-pid $$' "$POLLS") |
+      grep -v '^checkpoint' | tee -a "$RESULTS" || say "soak: failures"
+  fi
 
-  say "kill during Apply: $KILLS SIGKILLs"
-  kill_loop
+  if want kills; then
+    say "kill during Apply: $KILLS SIGKILLs"
+    kill_loop
+  fi
 }
 
 if [ "$inside" = 1 ]; then
@@ -229,38 +263,51 @@ cmake --build "$W64" -j2 --target kovix_tool floor_indicator glyph_bench soak_be
 cmake -S . -B "$RELEASE" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 cmake --build "$RELEASE" -j2 --target kovix_tool >/dev/null
-rm -f "$RESULTS"
 mkdir -p "$WORK"
+if [ -z "$ONLY" ]; then
+  rm -f "$RESULTS"
+elif [ -f "$RESULTS" ]; then
+  # The figures of the steps that run again are replaced.
+  for step in ${ONLY//,/ }; do
+    sed -i "/^${step}_/d" "$RESULTS"
+  done
+fi
 
-KOVIX_RIG_TRACE=0 bash tools/rig.sh exec -- bash "$REPO/bench/run.sh" --inside \
-  $([ "$quick" = 1 ] && echo --quick) || say "the rig run ended with status $?"
+if want idle || want latency || want startup || want glyph || want soak || want kills; then
+  KOVIX_RIG_TRACE=0 bash tools/rig.sh exec -- bash "$REPO/bench/run.sh" --inside \
+    $([ "$quick" = 1 ] && echo --quick) ${ONLY:+--only "$ONLY"} || say "the rig run ended with status $?"
+fi
 
-say "release executable"
-exe="$RELEASE/KOVIX Tool.exe"
-record release_bytes "$(stat -c %s "$exe")"
-record release_imports "$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | paste -sd, -)"
-if bash tests/release/check_imports.sh "$exe" >/dev/null; then record release_system_only 1; else record release_system_only 0; fi
+if want release; then
+  say "release executable"
+  exe="$RELEASE/KOVIX Tool.exe"
+  record release_bytes "$(stat -c %s "$exe")"
+  record release_imports "$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | paste -sd, -)"
+  if bash tests/release/check_imports.sh "$exe" >/dev/null; then record release_system_only 1; else record release_system_only 0; fi
+fi
 
-say "fuzzing the settings reader for $FUZZ_SECONDS s"
-cmake -S . -B "$FUZZ" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_C_COMPILER=clang -DKOVIX_FUZZ=ON >/dev/null
-cmake --build "$FUZZ" -j2 --target settings_fuzz >/dev/null
-rm -rf "$FUZZ/corpus-work" "$FUZZ/artifacts"
-mkdir -p "$FUZZ/corpus-work" "$FUZZ/artifacts"
-cp fuzz/corpus/* "$FUZZ/corpus-work/"
-fuzz_status=0
-UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" ASAN_OPTIONS="abort_on_error=1:detect_leaks=1" \
-  "$FUZZ/settings_fuzz" "$FUZZ/corpus-work" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 \
-  -timeout=10 -rss_limit_mb=1024 -artifact_prefix="$FUZZ/artifacts/" >"$FUZZ/fuzz.log" 2>&1 ||
-  fuzz_status=$?
-grep -E '^#[0-9]+' "$FUZZ/fuzz.log" | tail -n 1 >&2 || true
-record fuzz_seconds "$FUZZ_SECONDS"
-record fuzz_executions "$(sed -n 's/^stat::number_of_executed_units: *//p' "$FUZZ/fuzz.log" | tail -n 1)"
-record fuzz_exec_per_second "$(sed -n 's/^stat::average_exec_per_sec: *//p' "$FUZZ/fuzz.log" | tail -n 1)"
-record fuzz_coverage "$(grep -E '^#[0-9]+' "$FUZZ/fuzz.log" | tail -n 1 | sed -n 's/.*cov: \([0-9]*\) ft: \([0-9]*\).*/\1 edges, \2 features/p' | tr ' ' '_')"
-findings=$(ls "$FUZZ/artifacts" | wc -l)
-[ "$fuzz_status" -ne 0 ] && [ "$findings" -eq 0 ] && findings=1
-record fuzz_findings "$findings"
+if want fuzz; then
+  say "fuzzing the settings reader for $FUZZ_SECONDS s"
+  cmake -S . -B "$FUZZ" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_C_COMPILER=clang -DKOVIX_FUZZ=ON >/dev/null
+  cmake --build "$FUZZ" -j2 --target settings_fuzz >/dev/null
+  rm -rf "$FUZZ/corpus-work" "$FUZZ/artifacts"
+  mkdir -p "$FUZZ/corpus-work" "$FUZZ/artifacts"
+  cp fuzz/corpus/* "$FUZZ/corpus-work/"
+  fuzz_status=0
+  UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" ASAN_OPTIONS="abort_on_error=1:detect_leaks=1" \
+    "$FUZZ/settings_fuzz" "$FUZZ/corpus-work" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 \
+    -timeout=10 -rss_limit_mb=1024 -artifact_prefix="$FUZZ/artifacts/" >"$FUZZ/fuzz.log" 2>&1 ||
+    fuzz_status=$?
+  grep -E '^#[0-9]+' "$FUZZ/fuzz.log" | tail -n 1 >&2 || true
+  record fuzz_seconds "$FUZZ_SECONDS"
+  record fuzz_executions "$(sed -n 's/^stat::number_of_executed_units: *//p' "$FUZZ/fuzz.log" | tail -n 1)"
+  record fuzz_exec_per_second "$(sed -n 's/^stat::average_exec_per_sec: *//p' "$FUZZ/fuzz.log" | tail -n 1)"
+  record fuzz_coverage "$(grep -E '^#[0-9]+' "$FUZZ/fuzz.log" | tail -n 1 | sed -n 's/.*cov: \([0-9]*\) ft: \([0-9]*\).*/\1 edges, \2 features/p' | tr ' ' '_')"
+  findings=$(ls "$FUZZ/artifacts" | wc -l)
+  [ "$fuzz_status" -ne 0 ] && [ "$findings" -eq 0 ] && findings=1
+  record fuzz_findings "$findings"
+fi
 
 # ------------------------------------------------------------------- report
 python3 "$REPO/bench/report.py" "$RESULTS" "$quick" | tee "$W64/results.md"
