@@ -40,6 +40,8 @@ def fmt(value, unit="", digits=2):
 
 
 def verdict(ok):
+    if isinstance(ok, str):
+        return ok
     if ok is None:
         return "not measured"
     return "met" if ok else "NOT MET"
@@ -100,7 +102,7 @@ def main():
         "%s ms (window %s, icon %s); floor %s ms" % (
             fmt(tool, digits=0), fmt(num(f, "startup_tool_window_median_ms"), digits=0),
             fmt(num(f, "startup_tool_icon_median_ms"), digits=0), fmt(floor, digits=0)),
-        fmt(ratio(tool, floor), "x"), None)
+        fmt(ratio(tool, floor), "x"), "no goal")
 
     failed = num(f, "glyph_failed")
     growth = num(f, "glyph_private_growth")
@@ -140,10 +142,11 @@ def main():
     row("SIGKILL during Apply (%s kills)" % fmt(rounds, digits=0),
         "Resolution.ini always the old or the new whole text",
         "%s whole (%s with the one text, %s with the other), %s broken; %s kills fell inside the "
-        "atomic write (its temporary file was left)" % (
+        "atomic write (its temporary file was left); rounds in which the program was not "
+        "applying at the kill (no Apply button within 20 s, or gone): %s" % (
             fmt(whole, digits=0), fmt(num(f, "kills_with_numlock_on"), digits=0),
             fmt(num(f, "kills_with_numlock_off"), digits=0), fmt(num(f, "kills_broken"), digits=0),
-            fmt(num(f, "kills_inside_write"), digits=0)),
+            fmt(num(f, "kills_inside_write"), digits=0), fmt(num(f, "kills_not_applying"), digits=0)),
         "", None if rounds is None or whole is None else whole == rounds)
 
     execs = num(f, "fuzz_executions")
