@@ -1,6 +1,8 @@
-// Process entry: the one controller, the main window and the message loop.
+// Process entry: the command line, the one controller, the main window and
+// the message loop.
 #include <windows.h>
 
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/resource.h"
@@ -10,17 +12,17 @@
 // out of the notification area.
 ToolController theController(nullptr);
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
-{
-    LoadStringW(instance, IDS_APP_TITLE, windowTitle, ARRAYSIZE(windowTitle));
-    LoadStringW(instance, IDS_CLASS_NAME, windowClassName, ARRAYSIZE(windowClassName));
-    if (!claimSingleInstance(windowClassName))
-        return 0;
-    registerMainClass(instance);
-    if (!createMainWindow(instance))
-        return 0;
-    theController.buildWindow();
+namespace {
 
+// /? and /help, and every usage error: no window of ours exists yet.
+void showUsage(bool usageError)
+{
+    MessageBoxW(nullptr, kUsageText, windowTitle,
+                MB_OK | (usageError ? MB_ICONWARNING : MB_ICONINFORMATION));
+}
+
+int runMessageLoop(HINSTANCE instance)
+{
     HACCEL const accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_KOVIX));
     MSG message = {};
     while (GetMessageW(&message, nullptr, 0, 0) != 0) {
@@ -33,4 +35,32 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
         }
     }
     return int(message.wParam);
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
+{
+    LoadStringW(instance, IDS_APP_TITLE, windowTitle, ARRAYSIZE(windowTitle));
+    LoadStringW(instance, IDS_CLASS_NAME, windowClassName, ARRAYSIZE(windowClassName));
+    ToolCommand const command = parseCommandLine(commandLine);
+    if (command.kind == CommandKind::Invalid || command.kind == CommandKind::Help) {
+        showUsage(command.kind == CommandKind::Invalid);
+        return command.kind == CommandKind::Invalid ? kExitUsage : kExitDone;
+    }
+    if (!claimSingleInstance()) {
+        if (command.kind == CommandKind::None) {
+            bringRunningCopyToFront(windowClassName);
+            return 0;
+        }
+        return handToRunningCopy(windowClassName, command);
+    }
+    if (command.kind == CommandKind::Exit)
+        return kExitDone; // nothing runs that could be ended
+    registerMainClass(instance);
+    if (!createMainWindow(instance))
+        return 0;
+    theController.buildWindow();
+    finishStartup(command);
+    return runMessageLoop(instance);
 }

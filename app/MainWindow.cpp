@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include <commctrl.h>
+#include <string.h>
 
 #include "app/AboutDialog.h"
 #include "app/resource.h"
@@ -11,7 +12,22 @@ wchar_t windowClassName[100] = {};
 
 namespace {
 
-UINT const kModeCommands[] = {IDM_MODE_800X480, IDM_MODE_800X600, IDM_MODE_1024X768};
+// The tray menu's mode items, the radio button each clicks and the mode a
+// handed-over /mode names.
+struct ModeItem {
+    UINT command;
+    HWND ToolController::*radioButton;
+    ResolutionMode mode;
+};
+
+ModeItem const kModeItems[] = {
+    {IDM_MODE_800X480, &ToolController::radio800x480, kMode800x480},
+    {IDM_MODE_800X600, &ToolController::radio800x600, kMode800x600},
+    {IDM_MODE_1024X768, &ToolController::radio1024x768, kMode1024x768},
+};
+
+// Handed-over commands are answered only once the settings window is built.
+bool windowBuilt = false;
 
 void onCreate(HWND window)
 {
@@ -22,20 +38,95 @@ void onCreate(HWND window)
     theController = loaded;
 }
 
-void onModeCommand(HWND window, UINT command, HWND radioButton)
+// The answer is the outcome for a handed-over /mode; the tray menu ignores it.
+int32_t onModeCommand(HWND window, ModeItem const& item)
 {
     // From the tray while Apply's question is open: the running Apply has
     // already shown and will save its mode, so this one must not change
     // the mode under it. Dropped like the nested Apply itself.
     if (ToolController::isApplying())
-        return;
+        return kReplyBusy;
     HMENU const menu = GetMenu(window);
-    if (GetMenuState(menu, command, MF_BYCOMMAND) & MF_CHECKED)
-        return; // already the chosen mode: neither click nor apply
+    if (GetMenuState(menu, item.command, MF_BYCOMMAND) & MF_CHECKED)
+        return kReplyDone; // already the chosen mode: neither click nor apply
     uncheckModeItems(menu);
-    CheckMenuItem(menu, command, MF_BYCOMMAND | MF_CHECKED);
-    SendMessageW(radioButton, BM_CLICK, 0, 0);
+    CheckMenuItem(menu, item.command, MF_BYCOMMAND | MF_CHECKED);
+    SendMessageW(theController.*item.radioButton, BM_CLICK, 0, 0);
+    theController.lastSwitchResult = DISP_CHANGE_SUCCESSFUL; // Apply may switch nothing
     theController.apply();
+    // The failures are the results that show an error balloon.
+    SwitchBalloon balloon = {};
+    bool const failed = balloonForSwitchResult(theController.lastSwitchResult, balloon) &&
+                        balloon.infoFlags == kBalloonError;
+    return failed ? kReplySwitchFailed : kReplyDone;
+}
+
+void showInFront(HWND window)
+{
+    // Restore shows it even when it is minimised into the tray.
+    if (IsIconic(window) || !IsWindowVisible(window))
+        ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
+}
+
+int32_t carryOutCommand(HWND window, ToolCommand command)
+{
+    // Apply's questions run modal loops in which a command could arrive;
+    // nothing may change under the open Apply.
+    if (ToolController::isApplying())
+        return kReplyBusy;
+    switch (command.kind) {
+    case CommandKind::Mode:
+        for (ModeItem const& item : kModeItems) {
+            if (item.mode == command.mode)
+                return onModeCommand(window, item);
+        }
+        return 0;
+    case CommandKind::Show:
+        showInFront(window);
+        return kReplyDone;
+    case CommandKind::Tray:
+        if (!IsIconic(window))
+            ShowWindow(window, SW_MINIMIZE); // WM_SIZE hides it
+        return kReplyDone;
+    case CommandKind::Exit:
+        // As "E&xit" from the loop, after the answer has gone back.
+        PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+        return kReplyDone;
+    default:
+        return 0;
+    }
+}
+
+// Another process's data: only a payload of our identifier, of a size that
+// fits, terminated and parsing as a command is acted on; anything else is
+// answered 0, as a window answers a message it does not take.
+LRESULT onCopyData(HWND window, COPYDATASTRUCT const* data)
+{
+    wchar_t payload[kCommandPayloadCapacity];
+    if (data == nullptr || data->dwData != kCommandDataId || data->lpData == nullptr ||
+        data->cbData == 0 || data->cbData > sizeof(payload) || data->cbData % sizeof(wchar_t) != 0)
+        return 0;
+    memcpy(payload, data->lpData, data->cbData);
+    ToolCommand const command = readCommandPayload(payload, data->cbData / sizeof(wchar_t));
+    if (command.kind == CommandKind::Invalid)
+        return 0;
+    if (!windowBuilt)
+        return kReplyStarting;
+    return carryOutCommand(window, command);
+}
+
+// Vista and later keep messages of a process with fewer rights from an
+// elevated one; a command from a shortcut must still arrive. Looked up at
+// run time: Windows XP has no such filter.
+void admitCopyData()
+{
+    typedef BOOL(WINAPI * FilterFunction)(UINT, DWORD);
+    HMODULE const user32 = GetModuleHandleW(L"user32.dll");
+    FARPROC const address =
+        user32 != nullptr ? GetProcAddress(user32, "ChangeWindowMessageFilter") : nullptr;
+    if (address != nullptr)
+        reinterpret_cast<FilterFunction>(reinterpret_cast<void (*)()>(address))(WM_COPYDATA, 1); // MSGFLT_ADD
 }
 
 LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
@@ -45,16 +136,13 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
     if (lParam != 0 && reinterpret_cast<HWND>(lParam) == theController.applyButton)
         theController.apply();
 
+    for (ModeItem const& item : kModeItems) {
+        if (LOWORD(wParam) == item.command) {
+            onModeCommand(window, item);
+            return 0;
+        }
+    }
     switch (LOWORD(wParam)) {
-    case IDM_MODE_800X480:
-        onModeCommand(window, IDM_MODE_800X480, theController.radio800x480);
-        return 0;
-    case IDM_MODE_800X600:
-        onModeCommand(window, IDM_MODE_800X600, theController.radio800x600);
-        return 0;
-    case IDM_MODE_1024X768:
-        onModeCommand(window, IDM_MODE_1024X768, theController.radio1024x768);
-        return 0;
     case IDM_SHOWHIDE:
         toggleMainWindow(window);
         return 0;
@@ -112,6 +200,7 @@ bool createMainWindow(HINSTANCE instance)
     controls.dwSize = sizeof(controls);
     controls.dwICC = 0xFF; // the eight classic control classes
     InitCommonControlsEx(&controls);
+    admitCopyData();
 
     // Invisible until the settings window is built; its size is set then.
     HWND const window = CreateWindowExW(0, windowClassName, windowTitle,
@@ -150,6 +239,8 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TRAYNOTIFY:
         onTrayNotify(window, lParam);
         return 0;
+    case WM_COPYDATA:
+        return onCopyData(window, reinterpret_cast<COPYDATASTRUCT const*>(lParam));
     case WM_TIMER:
         if (wParam == kTrayRetryTimerId) {
             theController.retryTrayIcons();
@@ -159,6 +250,13 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+void finishStartup(ToolCommand command)
+{
+    if (command.kind != CommandKind::None)
+        carryOutCommand(theController.mainWindow, command);
+    windowBuilt = true;
 }
 
 void toggleMainWindow(HWND window)
@@ -176,8 +274,8 @@ void toggleMainWindow(HWND window)
 
 void uncheckModeItems(HMENU menu)
 {
-    for (UINT const command : kModeCommands)
-        CheckMenuItem(menu, command, MF_BYCOMMAND | MF_UNCHECKED);
+    for (ModeItem const& item : kModeItems)
+        CheckMenuItem(menu, item.command, MF_BYCOMMAND | MF_UNCHECKED);
 }
 
 BOOL CALLBACK setChildFont(HWND child, LPARAM font)

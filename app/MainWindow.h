@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "app/CommandLine.h"
 #include "controller/ToolController.h"
 #include "tray/TrayMessages.h"
 
@@ -15,6 +16,12 @@ extern wchar_t windowClassName[100];
 void registerMainClass(HINSTANCE instance);
 bool createMainWindow(HINSTANCE instance);
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Called once the settings window is built: carries out the command the
+// program was started with (None, Mode, Show or Tray) and from then on
+// takes the commands later starts hand over; until then they are answered
+// kReplyStarting.
+void finishStartup(ToolCommand command);
 
 // Shows a window that is in the tray, or puts a shown window back there.
 void toggleMainWindow(HWND window);

@@ -1,10 +1,68 @@
 #include "app/SingleInstance.h"
 
-bool claimSingleInstance(wchar_t const* windowClassName)
+namespace {
+
+// The first copy may still be starting: its window may not exist yet, or
+// answer kReplyStarting until it is built.
+DWORD const kStartingWaitMs = 10000;
+DWORD const kRetryIntervalMs = 100;
+
+// Sends the payload once; false when no answer came (the reply is then
+// meaningless).
+bool sendPayload(HWND running, COPYDATASTRUCT& data, DWORD_PTR& reply)
+{
+    return SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                               SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &reply) != 0;
+}
+
+// Once the running copy has taken /exit: its end, when its process can be
+// watched at all (a copy with more rights may not let us).
+int waitForEnd(HANDLE process)
+{
+    if (process == nullptr)
+        return kExitDone;
+    return WaitForSingleObject(process, kAnswerTimeoutMs) == WAIT_OBJECT_0 ? kExitDone
+                                                                           : kExitNoAnswer;
+}
+
+// One attempt at handing the command over. True when it is settled, with
+// the exit code; false when the copy is still starting, or its window went
+// meanwhile (a copy that ended, or one that is starting again).
+bool handOver(HWND running, CommandKind kind, COPYDATASTRUCT& data, int& exitCode)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(running, &processId);
+    // Only a process in the foreground may hand the foreground on.
+    if (kind == CommandKind::Show)
+        AllowSetForegroundWindow(processId);
+    HANDLE const process = kind == CommandKind::Exit ? OpenProcess(SYNCHRONIZE, FALSE, processId)
+                                                     : nullptr;
+    DWORD_PTR reply = 0;
+    bool settled = false;
+    if (sendPayload(running, data, reply)) {
+        settled = reply != DWORD_PTR(kReplyStarting);
+        exitCode = exitCodeForReply(int32_t(reply));
+        if (kind == CommandKind::Exit && exitCode == kExitDone)
+            exitCode = waitForEnd(process);
+    } else {
+        settled = IsWindow(running) != FALSE;
+        exitCode = kExitNoAnswer;
+    }
+    if (process != nullptr)
+        CloseHandle(process);
+    return settled;
+}
+
+} // namespace
+
+bool claimSingleInstance()
 {
     CreateMutexW(nullptr, TRUE, L"KOVIX Tool single instance");
-    if (GetLastError() != ERROR_ALREADY_EXISTS)
-        return true;
+    return GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
+void bringRunningCopyToFront(wchar_t const* windowClassName)
+{
     // The first copy may still be starting: give its window a moment to appear.
     for (int attempt = 0; attempt < 20; ++attempt) {
         if (HWND const running = FindWindowW(windowClassName, nullptr)) {
@@ -12,9 +70,29 @@ bool claimSingleInstance(wchar_t const* windowClassName)
             if (IsIconic(running) || !IsWindowVisible(running))
                 ShowWindow(running, SW_RESTORE);
             SetForegroundWindow(running);
-            break;
+            return;
         }
         Sleep(100);
     }
-    return false;
+}
+
+int handToRunningCopy(wchar_t const* windowClassName, ToolCommand command)
+{
+    wchar_t payload[kCommandPayloadCapacity];
+    if (!formatCommandPayload(command, payload, ARRAYSIZE(payload)))
+        return kExitUsage;
+    COPYDATASTRUCT data = {};
+    data.dwData = kCommandDataId;
+    data.cbData = DWORD((lstrlenW(payload) + 1) * sizeof(wchar_t));
+    data.lpData = payload;
+
+    DWORD const start = GetTickCount();
+    do {
+        int exitCode = kExitNoAnswer;
+        HWND const running = FindWindowW(windowClassName, nullptr);
+        if (running != nullptr && handOver(running, command.kind, data, exitCode))
+            return exitCode;
+        Sleep(kRetryIntervalMs);
+    } while (GetTickCount() - start < kStartingWaitMs);
+    return kExitNoAnswer;
 }

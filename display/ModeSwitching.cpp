@@ -9,6 +9,7 @@ ResolutionMode ToolController::detectCurrentMode() const
 
 void ToolController::reportSwitchResult(LONG result)
 {
+    lastSwitchResult = result;
     SwitchBalloon balloon = {};
     if (!balloonForSwitchResult(result, balloon))
         return;

@@ -49,9 +49,11 @@ ToolProcess::~ToolProcess()
     kill();
 }
 
-bool ToolProcess::start()
+bool ToolProcess::start(std::wstring const& arguments)
 {
     std::wstring commandLine = L"\"" + exe_ + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
     std::wstring const folder = exe_.substr(0, exe_.find_last_of(L'\\'));
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -84,6 +86,24 @@ int ToolProcess::waitForExit(DWORD timeoutMs)
     return int(code);
 }
 
+ToolProcess::CommandRun ToolProcess::run(std::wstring const& arguments, DWORD timeoutMs)
+{
+    CommandRun result;
+    if (!start(arguments))
+        return result;
+    waitUntil([&] {
+        result.hadMainWindow = result.hadMainWindow || findProcessWindow(id(), L"KOVIX TOOL") != nullptr;
+        if (HWND const box = findProcessWindow(id(), L"#32770")) {
+            result.boxText = messageBoxText(box);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        result.exitCode = waitForExit(0);
+        return result.exitCode != -1;
+    }, timeoutMs);
+    kill();
+    return result;
+}
+
 void ToolProcess::kill()
 {
     if (process_.hProcess == nullptr)
@@ -95,6 +115,17 @@ void ToolProcess::kill()
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
     process_ = {};
+}
+
+bool sendCopyData(HWND window, ULONG_PTR id, void const* data, DWORD size, DWORD_PTR& reply,
+                  DWORD timeoutMs)
+{
+    COPYDATASTRUCT copy = {};
+    copy.dwData = id;
+    copy.cbData = size;
+    copy.lpData = const_cast<void*>(data);
+    return SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
+                               SMTO_NORMAL, timeoutMs, &reply) != 0;
 }
 
 HWND findProcessWindow(DWORD processId, wchar_t const* className, wchar_t const* title)

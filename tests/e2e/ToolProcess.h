@@ -18,7 +18,16 @@ public:
     ToolProcess(ToolProcess const&) = delete;
     ToolProcess& operator=(ToolProcess const&) = delete;
 
-    bool start();
+    // Starts the program with `arguments` after its quoted path.
+    bool start(std::wstring const& arguments = std::wstring());
+    // A start with a command, watched to its end; a message box it shows is
+    // read and closed. Exit code -1: still running after the time-out.
+    struct CommandRun {
+        int exitCode = -1;
+        bool hadMainWindow = false; // its own "KOVIX TOOL" window (tray icons need one)
+        std::wstring boxText;
+    };
+    CommandRun run(std::wstring const& arguments, DWORD timeoutMs = 45000);
     // The main window ("KOVIX TOOL") of this process, once it is visible or
     // in the tray; null after the time-out.
     HWND waitForMainWindow(DWORD timeoutMs = 10000);
@@ -36,6 +45,10 @@ private:
     PROCESS_INFORMATION process_ = {};
     HWND main_ = nullptr;
 };
+
+// Sends WM_COPYDATA as another process would; false when no answer came.
+bool sendCopyData(HWND window, ULONG_PTR id, void const* data, DWORD size, DWORD_PTR& reply,
+                  DWORD timeoutMs = 5000);
 
 // A top-level window of `processId` with the given class (and title, when
 // not null) owned by or equal to `owner` when that is given.

@@ -1,0 +1,241 @@
+// The command line end to end: later starts with a command act through the
+// copy that runs (and exit with its outcome), or start the program and carry
+// the command out once it is built; usage errors and malformed WM_COPYDATA
+// change nothing.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "tests/e2e/ToolProcess.h"
+
+namespace {
+
+using Changes = std::vector<std::string>;
+
+wchar_t const kDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
+wchar_t const kRunKey[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Run";
+wchar_t const kUsageLine[] = L"/mode 800x480, /mode 800x600, /mode 1024x768";
+
+// Starts hidden in the tray with its four icons and no OSD.
+std::string const kInTraySettings =
+    "[KOVIX Tool resolution settings]\r\n"
+    "Resolution=800,480;\r\n"
+    "Scaling=0;\r\n"
+    "Minimized=1;\r\n"
+    "NumLock=1;\r\n"
+    "CapsLock=1;\r\n"
+    "ScrlLock=1;\r\n"
+    "KbInd=0;\r\n";
+
+bool inTray(HWND window)
+{
+    return !IsWindowVisible(window) && IsIconic(window);
+}
+
+bool shownInFront(HWND window)
+{
+    return IsWindowVisible(window) && !IsIconic(window) && GetForegroundWindow() == window;
+}
+
+bool has(std::string const& text, char const* part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class CommandLine : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!runningInRig())
+            GTEST_SKIP() << "needs the test rig's switchable display and tray host (tools/rig.sh exec)";
+    }
+
+    void TearDown() override
+    {
+        first_.kill();
+        if (!runningInRig())
+            return;
+        EXPECT_TRUE(restoreNativeMode());
+    }
+
+    std::string settings() const { return readFileBytes(firstFolder_.file(L"Resolution.ini")); }
+
+    // The first copy, built and in the tray with its main icon.
+    HWND startFirst(std::wstring const& arguments = std::wstring())
+    {
+        EXPECT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), kInTraySettings));
+        EXPECT_TRUE(first_.start(arguments));
+        HWND const main = first_.waitForMainWindow();
+        if (main != nullptr) {
+            EXPECT_TRUE(waitUntil([&] { return trayIconPresent(main, toolIconId(first_.id(), 1)); }));
+        }
+        return main;
+    }
+
+    // A later start with `arguments`; checks that it never had a window of
+    // its own (so no tray icon either) and loaded no settings.
+    ToolProcess::CommandRun later(wchar_t const* arguments)
+    {
+        ToolProcess::CommandRun const run = second_.run(arguments);
+        EXPECT_FALSE(run.hadMainWindow) << "arguments " << testing::PrintToString(std::wstring(arguments));
+        EXPECT_FALSE(fileExists(secondFolder_.file(L"Resolution.ini")));
+        return run;
+    }
+
+    MachineValuesGuard runValue_{kRunKey, {L"KOVIX Tool"}};
+    MachineValuesGuard driverValues_{
+        kDriverKey, {L"Display1_DownScalingEnabled", L"Display1_DownScalingSupported", L"PruningMode"}};
+    TempFolder firstFolder_;
+    TempFolder secondFolder_;
+    ToolProcess first_{firstFolder_};
+    ToolProcess second_{secondFolder_};
+};
+
+TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
+{
+    deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported"); // so that Apply asks
+    DisplayChangeLog log;
+    HWND const main = startFirst();
+    ASSERT_NE(nullptr, main);
+    ASSERT_TRUE(waitUntil([&] { return inTray(main); }));
+    HWND const radio600 = findDescendant(main, L"800 x 600");
+    UINT const mainIcon = toolIconId(first_.id(), 1);
+
+    // As the tray menu's item: switched, saved, still in the tray.
+    ToolProcess::CommandRun run = later(L"/mode 800x600");
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ(L"", run.boxText);
+    EXPECT_EQ("800x600", screenSize());
+    EXPECT_EQ("800x600", hostScreenSize(firstFolder_)) << "the X screen itself";
+    EXPECT_EQ(Changes{"800x600"}, log.settled());
+    EXPECT_TRUE(has(settings(), "\r\nResolution=800,600;\r\n")) << settings();
+    EXPECT_TRUE(has(settings(), "\r\nMinimized=1;\r\n"));
+    EXPECT_TRUE(isButtonChecked(radio600));
+    EXPECT_TRUE(inTray(main));
+
+    // The mode already chosen does nothing, in any spelling.
+    std::string const marked = "; marked\r\n" + settings();
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), marked));
+    log.clear();
+    EXPECT_EQ(0, later(L"-MODE \"800X600\"").exitCode);
+    EXPECT_EQ(marked, settings());
+    EXPECT_TRUE(log.settled().empty());
+
+    // Usage errors show the usage box, send nothing and change nothing;
+    // /? shows it too, with code 0.
+    for (wchar_t const* wrong : {L"/mode 640x480", L"/mode", L"/show /tray", L"/restart"}) {
+        run = later(wrong);
+        EXPECT_EQ(2, run.exitCode) << testing::PrintToString(std::wstring(wrong));
+        EXPECT_NE(std::wstring::npos, run.boxText.find(kUsageLine)) << testing::PrintToString(run.boxText);
+    }
+    run = later(L"/?");
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_NE(std::wstring::npos, run.boxText.find(kUsageLine));
+    EXPECT_EQ(marked, settings());
+    EXPECT_EQ("800x600", screenSize());
+    EXPECT_TRUE(log.settled().empty());
+    EXPECT_TRUE(inTray(main));
+
+    // WM_COPYDATA as any process may send it: only the well-formed one is
+    // taken (answered non-zero); the window stays in the tray until then.
+    wchar_t const show[] = L"/show";
+    wchar_t const roomy[8] = L"/show"; // room for the odd byte
+    std::wstring const oversized = L"/show" + std::wstring(kCommandPayloadCapacity, L' ');
+    struct Sent {
+        ULONG_PTR id;
+        void const* data;
+        DWORD size;
+        char const* what;
+    };
+    Sent const ignored[] = {
+        {kCommandDataId + 1, show, sizeof(show), "wrong identifier"},
+        {0, show, sizeof(show), "no identifier"},
+        {kCommandDataId, show, sizeof(show) - sizeof(wchar_t), "no terminator"},
+        {kCommandDataId, oversized.c_str(), DWORD((oversized.size() + 1) * sizeof(wchar_t)), "oversized"},
+        {kCommandDataId, roomy, sizeof(show) + 1, "odd size"},
+        {kCommandDataId, nullptr, 0, "empty"},
+    };
+    for (Sent const& sent : ignored) {
+        DWORD_PTR reply = 99;
+        EXPECT_TRUE(sendCopyData(main, sent.id, sent.data, sent.size, reply)) << sent.what;
+        EXPECT_EQ(0u, reply) << sent.what;
+    }
+    waitUntil([] { return false; }, 300);
+    EXPECT_TRUE(inTray(main));
+    DWORD_PTR reply = 0;
+    EXPECT_TRUE(sendCopyData(main, kCommandDataId, show, sizeof(show), reply));
+    EXPECT_EQ(DWORD_PTR(kReplyDone), reply);
+    EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }));
+
+    // Into the tray and out again to the front.
+    EXPECT_EQ(0, later(L"/tray").exitCode);
+    EXPECT_TRUE(waitUntil([&] { return inTray(main); }));
+    EXPECT_EQ(0, later(L"/Show").exitCode);
+    EXPECT_TRUE(waitUntil([&] { return shownInFront(main); }))
+        << "visible " << IsWindowVisible(main) << ", minimised " << IsIconic(main);
+
+    // While Apply's downscaling question is open the copy is busy: code 3,
+    // and the mode stays.
+    ASSERT_TRUE(clickAndWait(findDescendant(main, L"Enable scaling")));
+    postClick(findDescendant(main, L"Apply"));
+    HWND const warning = waitForProcessWindow(first_.id(), L"#32770", L"Warning", 10000);
+    ASSERT_NE(nullptr, warning);
+    log.clear();
+    EXPECT_EQ(3, later(L"/mode 1024x768").exitCode);
+    EXPECT_TRUE(IsWindow(warning));
+    EXPECT_EQ(1, countProcessWindows(first_.id(), L"#32770"));
+    EXPECT_TRUE(isButtonChecked(radio600));
+    postClick(GetDlgItem(warning, IDNO));
+    EXPECT_TRUE(waitUntil([&] { return has(settings(), "\r\nScaling=1;\r\n"); }, 30000)) << settings();
+    EXPECT_TRUE(has(settings(), "\r\nResolution=800,600;\r\n")) << settings();
+    EXPECT_EQ("800x600", screenSize());
+    for (std::string const& change : log.settled())
+        EXPECT_NE("1024x768", change);
+
+    // /exit ends the copy as "E&xit" does, and the later start waits for that.
+    ASSERT_TRUE(trayIconPresent(main, mainIcon));
+    EXPECT_EQ(0, later(L"/exit").exitCode);
+    EXPECT_EQ(0, first_.waitForExit(0)) << "ended with code 0 before the /exit start did";
+    for (UINT icon = mainIcon; icon < mainIcon + 4; ++icon)
+        EXPECT_FALSE(trayIconPresent(main, icon)) << "icon " << icon - mainIcon;
+}
+
+TEST_F(CommandLine, WithNoCopyRunningACommandStartsTheProgramOrNothing)
+{
+    // /exit has nothing to end and starts nothing.
+    ToolProcess::CommandRun const exitRun = first_.run(L"/exit", 5000);
+    EXPECT_EQ(0, exitRun.exitCode);
+    EXPECT_FALSE(exitRun.hadMainWindow);
+    EXPECT_FALSE(fileExists(firstFolder_.file(L"Resolution.ini")));
+
+    // /mode starts the program and then switches as the tray menu does. A
+    // /show handed over while it is still starting waits until it is
+    // built, so it comes after the start-minimised setting.
+    DisplayChangeLog log;
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), kInTraySettings));
+    ASSERT_TRUE(first_.start(L"/mode 1024x768"));
+    ASSERT_TRUE(waitUntil([] {
+        HANDLE const mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"KOVIX Tool single instance");
+        if (mutex != nullptr)
+            CloseHandle(mutex);
+        return mutex != nullptr;
+    }, 10000));
+    EXPECT_EQ(0, later(L"/show").exitCode);
+    HWND const main = first_.waitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    EXPECT_TRUE(waitUntil([&] { return shownInFront(main); }))
+        << "visible " << IsWindowVisible(main) << ", minimised " << IsIconic(main);
+    EXPECT_EQ("1024x768", screenSize());
+    EXPECT_EQ(Changes{"1024x768"}, log.settled());
+    EXPECT_TRUE(has(settings(), "\r\nResolution=1024,768;\r\n")) << settings();
+    EXPECT_TRUE(has(settings(), "\r\nMinimized=1;\r\n"));
+    EXPECT_TRUE(isButtonChecked(findDescendant(main, L"1024 x 768")));
+
+    EXPECT_EQ(0, later(L"/exit").exitCode);
+    EXPECT_EQ(0, first_.waitForExit(0));
+}
+
+} // namespace
