@@ -238,4 +238,17 @@ TEST_F(CommandLine, WithNoCopyRunningACommandStartsTheProgramOrNothing)
     EXPECT_EQ(0, first_.waitForExit(0));
 }
 
+// Run by tests/e2e/no1024.sh on a display without 1024x768, where the switch
+// fails for real.
+TEST_F(CommandLine, DISABLED_WithoutTheModeAModeCommandEndsWithCode1)
+{
+    HWND const main = startFirst();
+    ASSERT_NE(nullptr, main);
+    EXPECT_EQ(1, later(L"/mode 1024x768").exitCode);
+    EXPECT_EQ("800x480", screenSize());
+    EXPECT_TRUE(has(settings(), "\r\nResolution=1024,768;\r\n")) << "saved all the same, as from the tray";
+    EXPECT_EQ(0, later(L"/mode 800x600").exitCode) << "a mode the display has";
+    EXPECT_EQ("800x600", screenSize());
+}
+
 } // namespace

@@ -39,6 +39,7 @@ if [ "${1:-}" = --inside ]; then
   rc=0
   run_cases "$2" 'Display.DISABLED_Without*' 1 || rc=1
   run_cases "$3" 'StartupMode.DISABLED_Without*' 1 || rc=1
+  run_cases "$3" 'CommandLine.DISABLED_Without*' 1 || rc=1
   exit "$rc"
 fi
 
