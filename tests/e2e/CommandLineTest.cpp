@@ -238,6 +238,30 @@ TEST_F(CommandLine, WithNoCopyRunningACommandStartsTheProgramOrNothing)
     EXPECT_EQ(0, first_.waitForExit(0));
 }
 
+TEST_F(CommandLine, AStartWithTrayOrShowOverridesStartMinimized)
+{
+    std::string shown = kInTraySettings;
+    shown.replace(shown.find("Minimized=1"), 11, "Minimized=0");
+    for (bool const intoTray : {true, false}) {
+        SCOPED_TRACE(intoTray ? "/tray with Minimized=0" : "/show with Minimized=1");
+        std::string const saved = intoTray ? shown : kInTraySettings;
+        ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), saved));
+        ASSERT_TRUE(first_.start(intoTray ? L"/tray" : L"/show"));
+        HWND const main = first_.waitForMainWindow();
+        ASSERT_NE(nullptr, main);
+        if (intoTray) {
+            EXPECT_TRUE(waitUntil([&] { return inTray(main); }));
+        } else {
+            EXPECT_TRUE(waitUntil([&] { return shownInFront(main); }));
+        }
+        waitUntil([] { return false; }, 500);
+        EXPECT_EQ(intoTray, inTray(main)) << "and stays so";
+        EXPECT_EQ(saved, settings()) << "the setting itself is kept";
+        EXPECT_EQ(0, later(L"/exit").exitCode);
+        EXPECT_EQ(0, first_.waitForExit(0));
+    }
+}
+
 // Run by tests/e2e/no1024.sh on a display without 1024x768, where the switch
 // fails for real.
 TEST_F(CommandLine, DISABLED_WithoutTheModeAModeCommandEndsWithCode1)
