@@ -29,6 +29,7 @@ WINE64=/usr/lib/wine/wine64
 WINESERVER_BIN=/usr/lib/wine/wineserver
 PYTHON=/usr/bin/python3
 READY_STAMP=.kovix-rig-ready
+WOW64_MARK=drive_c/windows/syswow64/kernel32.dll
 MAX_PREFIX_SLOTS=4
 LOCK_FD=9
 
@@ -341,6 +342,7 @@ create_prefix() {
   PARTIAL_PREFIX=$tmp
   CREATED_PREFIX=" (new)"
   WINEPREFIX=$tmp rig_wine wineboot -i || fail "wineboot -i failed for $tmp"
+  [ -f "$tmp/$WOW64_MARK" ] || fail "wineboot -i made no 32-bit system files in $tmp (is wine32 installed?)"
   trace "wineboot -i done"
   # Without a window manager, hiding a managed window stalls for seconds.
   WINEPREFIX=$tmp rig_wine reg add 'HKCU\Software\Wine\X11 Driver' \
@@ -387,7 +389,14 @@ start_wineserver() {
 
 prefix_usable() {
   local p=$1
-  [ -f "$p/$READY_STAMP" ] && return 0
+  if [ -f "$p/$READY_STAMP" ]; then
+    [ -f "$p/$WOW64_MARK" ] && return 0
+    # Made before 32-bit Wine was installed: 32-bit programs would find no
+    # kernel32.dll in it ("status c0000135").
+    say "$p has no 32-bit system files; making it again"
+    remove_server_dir "$p"
+    rm -rf "$p"
+  fi
   if [ -e "$p" ] && [ -n "$(ls -A "$p" 2>/dev/null)" ]; then
     fail "$p exists but was not made by the rig; remove it or set KOVIX_WINEPREFIX elsewhere"
   fi
