@@ -57,7 +57,7 @@ int32_t onModeCommand(HWND window, ModeItem const& item)
     // The failures are the results that show an error balloon.
     SwitchBalloon balloon = {};
     bool const failed = balloonForSwitchResult(theController.lastSwitchResult, balloon) &&
-                        balloon.infoFlags == kBalloonError;
+                        balloon.infoFlags == NIIF_ERROR;
     return failed ? kReplySwitchFailed : kReplyDone;
 }
 
