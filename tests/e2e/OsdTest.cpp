@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 #include "tests/win/HostCommand.h"
 
 namespace {
 
 UINT const kExitCommand = 105;
-int const kMargin = 5;
 // The Caps Lock icon's colours: a magenta square with a cyan letter, colours
 // nothing else in the tray strip has.
 COLORREF const kCapsBack = RGB(255, 0, 255);
@@ -59,95 +59,7 @@ void pumpFor(DWORD milliseconds)
     waitUntil([] { return false; }, milliseconds);
 }
 
-// ------------------------------------------------------------- Caps Lock
-
-bool capsToggled()
-{
-    pumpFor(100);
-    return (GetKeyState(VK_CAPITAL) & 1) != 0;
-}
-
-void pressCaps()
-{
-    pressKeys({VK_CAPITAL});
-}
-
-// This process reads a lock as off until its next change; one press tells
-// the state, and at most one more leaves Caps Lock off.
-void switchCapsOff()
-{
-    pressCaps();
-    if (capsToggled())
-        pressCaps();
-}
-
-// ------------------------------------------------------------- geometry
-
-RECT windowRect(HWND window)
-{
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    return rect;
-}
-
-std::string describe(RECT const& rect)
-{
-    std::ostringstream text;
-    text << "(" << rect.left << "," << rect.top << ")-(" << rect.right << "," << rect.bottom
-         << ")";
-    return text.str();
-}
-
-// Where a window of the rectangle's size belongs for the position code.
-POINT expectedCorner(int position, RECT const& rect, int screenWidth, int screenHeight)
-{
-    int const w = rect.right - rect.left;
-    int const h = rect.bottom - rect.top;
-    int const left = kMargin;
-    int const right = screenWidth - w - kMargin;
-    int const top = kMargin;
-    int const bottom = screenHeight - h - kMargin;
-    int const middle = (screenHeight - h - kMargin) / 2;
-    switch (position) {
-    case 1:
-        return {left, top};
-    case 2:
-        return {right, top};
-    case 3:
-        return {left, bottom};
-    case 5:
-        return {left, middle};
-    case 6:
-        return {right, middle};
-    default:
-        return {right, bottom};
-    }
-}
-
-bool placedFor(int position, HWND window, int screenWidth, int screenHeight)
-{
-    RECT const rect = windowRect(window);
-    POINT const corner = expectedCorner(position, rect, screenWidth, screenHeight);
-    return rect.right > rect.left && rect.left == corner.x && rect.top == corner.y;
-}
-
-// The size of a text in the OSD's font: the icon-title font, bold.
-SIZE osdTextSize(wchar_t const* text)
-{
-    LOGFONTW logFont = {};
-    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(logFont), &logFont, 0);
-    logFont.lfWeight = FW_BOLD;
-    logFont.lfQuality = ANTIALIASED_QUALITY;
-    HFONT const font = CreateFontIndirectW(&logFont);
-    HDC const screen = GetDC(nullptr);
-    HGDIOBJ const previous = SelectObject(screen, font);
-    RECT rect = {0, 0, 0, 0};
-    DrawTextW(screen, text, -1, &rect, DT_CALCRECT);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
-    DeleteObject(font);
-    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
-}
+// ------------------------------------------------------------- display
 
 bool setScreenMode(DWORD width, DWORD height, DWORD flags = 0)
 {
@@ -164,72 +76,6 @@ void restoreNativeMode()
 {
     if (!setScreenMode(800, 480, CDS_UPDATEREGISTRY) || host::screenSize() != "800x480")
         host::setScreenMode("800x480");
-}
-
-// ------------------------------------------------------------- the tray
-
-// The Caps Lock icon as the tray strip shows it: its magenta square and the
-// rows its letter covers ("A" reaches higher than "a").
-struct CapsIcon {
-    bool found = false;
-    int width = 0;
-    int height = 0;
-    int letterTop = -1; // first row of the square with a letter pixel
-    int letterPixels = 0;
-};
-
-CapsIcon captureCapsIcon()
-{
-    int const width = GetSystemMetrics(SM_CXSCREEN);
-    int const rows = 24; // the strip is 20 rows high at the top edge
-    std::vector<DWORD> pixels(size_t(width) * rows);
-    HDC const screen = GetDC(nullptr);
-    HDC const memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -rows;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP const bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ const old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, rows, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    if (bits != nullptr)
-        std::copy_n(static_cast<DWORD const*>(bits), pixels.size(), pixels.begin());
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-
-    auto colourAt = [&](int x, int y) {
-        DWORD const bgrx = pixels[size_t(y) * size_t(width) + size_t(x)];
-        return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
-    };
-    CapsIcon icon;
-    int left = width, right = -1, top = rows, bottom = -1;
-    for (int y = 0; y < rows; ++y)
-        for (int x = 0; x < width; ++x)
-            if (colourAt(x, y) == kCapsBack) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-    if (right < 0)
-        return icon;
-    icon.found = true;
-    icon.width = right - left + 1;
-    icon.height = bottom - top + 1;
-    for (int y = top; y <= bottom; ++y)
-        for (int x = left; x <= right; ++x)
-            if (colourAt(x, y) != kCapsBack) {
-                ++icon.letterPixels;
-                if (icon.letterTop < 0)
-                    icon.letterTop = y - top;
-            }
-    return icon;
 }
 
 // ------------------------------------------------------------- repaints
@@ -393,7 +239,7 @@ TEST_F(Osd, CapsLockAloneShowsTheWindowAndTurnsTheTrayIconToACapital)
     ASSERT_NE(nullptr, osd);
     pumpFor(600);
     EXPECT_FALSE(IsWindowVisible(osd)) << "no loads, no locks: nothing to show";
-    CapsIcon const off = captureCapsIcon();
+    LockIcon const off = captureLockIcon(kCapsBack);
     ASSERT_TRUE(off.found) << "the Caps Lock icon in the tray strip";
     // The square is 16x16; the tray host may add a row of its own border.
     EXPECT_EQ(16, off.width);
@@ -408,7 +254,7 @@ TEST_F(Osd, CapsLockAloneShowsTheWindowAndTurnsTheTrayIconToACapital)
         DWORD const now = GetTickCount() - pressed;
         if (shownAfter == 0 && IsWindowVisible(osd))
             shownAfter = now;
-        if (iconAfter == 0 && captureCapsIcon().letterTop < off.letterTop)
+        if (iconAfter == 0 && captureLockIcon(kCapsBack).letterTop < off.letterTop)
             iconAfter = now;
         return shownAfter != 0 && iconAfter != 0;
     }, 3000);
@@ -425,8 +271,8 @@ TEST_F(Osd, CapsLockAloneShowsTheWindowAndTurnsTheTrayIconToACapital)
     RECT const rect = windowRect(osd);
     EXPECT_EQ(text.cx, rect.right - rect.left) << describe(rect);
     EXPECT_EQ(text.cy, rect.bottom - rect.top) << describe(rect);
-    EXPECT_EQ(800 - kMargin, rect.right);
-    EXPECT_EQ(480 - kMargin, rect.bottom);
+    EXPECT_EQ(800 - kOsdMargin, rect.right);
+    EXPECT_EQ(480 - kOsdMargin, rect.bottom);
 
     // Nothing shown changes now: no repaint at all (that the counter sees
     // real paints is checked in the idle-repaint test below).
@@ -437,14 +283,14 @@ TEST_F(Osd, CapsLockAloneShowsTheWindowAndTurnsTheTrayIconToACapital)
     ASSERT_TRUE(setScreenMode(1024, 768));
     EXPECT_TRUE(waitUntil([&] { return placedFor(4, osd, 1024, 768); }, 3000))
         << describe(windowRect(osd));
-    EXPECT_EQ(1024 - kMargin, windowRect(osd).right);
+    EXPECT_EQ(1024 - kOsdMargin, windowRect(osd).right);
     ASSERT_TRUE(setScreenMode(800, 480));
     EXPECT_TRUE(waitUntil([&] { return placedFor(4, osd, 800, 480); }, 3000))
         << describe(windowRect(osd));
 
     pressCaps();
     EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(osd); }, 3000)) << "hidden again";
-    EXPECT_TRUE(waitUntil([&] { return captureCapsIcon().letterTop == off.letterTop; }, 3000))
+    EXPECT_TRUE(waitUntil([&] { return captureLockIcon(kCapsBack).letterTop == off.letterTop; }, 3000))
         << "back to \"a\"";
 }
 

@@ -5,39 +5,12 @@
 
 #include <string>
 
+#include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
 
 wchar_t const kDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
-
-std::string expectedDefaultBytes()
-{
-    return "[KOVIX Tool resolution settings]\r\n"
-           "Resolution=800,480;\r\n"
-           "Scaling=0;\r\n"
-           "Minimized=0;\r\n"
-           ";For transparency, use '8487297'. Eg. \"NumLckBG=8487297;\"\r\n"
-           "NumLock=1;\r\n"
-           "NumLckBG=0;\r\n"
-           "NumLckFG=65280;\r\n"
-           "CapsLock=1;\r\n"
-           "CpsLckBG=0;\r\n"
-           "CpsLckFG=65535;\r\n"
-           "ScrlLock=1;\r\n"
-           "ScrLckBG=0;\r\n"
-           "ScrLckFG=16776960;\r\n"
-           "\r\n"
-           "[OSD Settings]\r\n"
-           ";For extra OSD settings go to OSD.ini\r\n"
-           ";OSD keyboard indicator on\\off\r\n"
-           "KbInd=1;\r\n"
-           ";Color of the OSD keyboard indicator\r\n"
-           "KbIndClr=12616523;\r\n"
-           ";Position of the OSD, 1 = top-left, 2 = top-right, 3 = bottom-left, 4 = bottom-right, "
-           "5 = mid-left, 6 = mid-right\r\n"
-           "KbIndPos=4;";
-}
 
 bool isMinimizedAndHidden(HWND window)
 {
@@ -92,7 +65,7 @@ TEST_F(Shell, FirstStartWritesTheDefaultSettingsAndTheDriverValue)
 {
     ASSERT_FALSE(fileExists(folder_.file(L"Resolution.ini")));
     startTool();
-    EXPECT_EQ(expectedDefaultBytes(), readFileBytes(folder_.file(L"Resolution.ini")));
+    EXPECT_EQ(defaultSettingsText(), readFileBytes(folder_.file(L"Resolution.ini")));
     DWORD type = 0;
     EXPECT_EQ(std::string(4, '\0'),
               readMachineValue(kDriverKey, L"Display1_DownScalingEnabled", &type));

@@ -2,7 +2,6 @@
 
 #include <shellapi.h>
 #include <stdlib.h>
-#include <tlhelp32.h>
 
 #include <vector>
 
@@ -38,10 +37,31 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM param)
 
 } // namespace
 
+std::wstring toolExecutable()
+{
+    wchar_t chosen[MAX_PATH] = {};
+    DWORD const length = GetEnvironmentVariableW(L"KOVIX_TOOL_EXE", chosen, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return folderOfSelf() + L"\\KOVIX Tool.exe";
+    if (chosen[0] != L'/')
+        return chosen;
+    std::string const unixName(chosen, chosen + length);
+    return dosPath(unixName);
+}
+
+DWORD slowed(DWORD milliseconds)
+{
+    wchar_t value[16] = {};
+    if (GetEnvironmentVariableW(L"KOVIX_TOOL_SLOWDOWN", value, ARRAYSIZE(value)) == 0)
+        return milliseconds;
+    int const factor = _wtoi(value);
+    return factor > 1 ? milliseconds * DWORD(factor) : milliseconds;
+}
+
 ToolProcess::ToolProcess(TempFolder const& folder)
 {
     exe_ = folder.file(L"KOVIX Tool.exe");
-    CopyFileW((folderOfSelf() + L"\\KOVIX Tool.exe").c_str(), exe_.c_str(), FALSE);
+    CopyFileW(toolExecutable().c_str(), exe_.c_str(), FALSE);
 }
 
 ToolProcess::~ToolProcess()
@@ -63,6 +83,7 @@ bool ToolProcess::start(std::wstring const& arguments)
 
 HWND ToolProcess::waitForMainWindow(DWORD timeoutMs)
 {
+    timeoutMs = slowed(timeoutMs);
     waitUntil([&] {
         HWND const window = findProcessWindow(id(), L"KOVIX TOOL");
         // Built once the controls exist and it has been shown (or minimised
@@ -228,12 +249,13 @@ std::wstring screenshotFolder()
     return folder;
 }
 
-std::string readMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD* type)
+std::string readMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD* type,
+                             REGSAM view)
 {
     DWORD valueType = 0;
     std::string data;
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ | view, &key) == ERROR_SUCCESS) {
         BYTE buffer[2048];
         DWORD size = sizeof(buffer);
         if (RegQueryValueExW(key, valueName, nullptr, &valueType, buffer, &size) == ERROR_SUCCESS)
@@ -328,20 +350,13 @@ std::wstring messageBoxText(HWND box)
 
 UINT toolIconId(DWORD processId, UINT number)
 {
-    HANDLE const snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-    if (snapshot == INVALID_HANDLE_VALUE)
+    // The program numbers its icons from its instance, the module address
+    // its main window is made with. (A module snapshot that a 64-bit process
+    // takes of a 32-bit one misses the executable.)
+    HWND const main = findProcessWindow(processId, L"KOVIX TOOL");
+    if (main == nullptr)
         return 0;
-    MODULEENTRY32W module = {};
-    module.dwSize = sizeof(module);
-    UINT id = 0;
-    for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module)) {
-        if (lstrcmpiW(module.szModule, L"KOVIX Tool.exe") == 0) {
-            id = UINT(reinterpret_cast<UINT_PTR>(module.hModule)) + number;
-            break;
-        }
-    }
-    CloseHandle(snapshot);
-    return id;
+    return UINT(GetWindowLongPtrW(main, GWLP_HINSTANCE)) + number;
 }
 
 bool trayIconPresent(HWND owner, UINT id)
@@ -369,10 +384,10 @@ bool writeMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD t
     return result == ERROR_SUCCESS;
 }
 
-void deleteMachineValue(wchar_t const* keyPath, wchar_t const* valueName)
+void deleteMachineValue(wchar_t const* keyPath, wchar_t const* valueName, REGSAM view)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS)
         return;
     RegDeleteValueW(key, valueName);
     RegCloseKey(key);
@@ -485,6 +500,17 @@ Function kernelFunction(char const* name)
 }
 
 } // namespace
+
+std::wstring dosPath(std::string const& unixPath)
+{
+    DosNameFunction const convert = kernelFunction<DosNameFunction>("wine_get_dos_file_name");
+    if (convert == nullptr)
+        return std::wstring();
+    wchar_t* const name = convert(unixPath.c_str());
+    std::wstring const result = name != nullptr ? name : L"";
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
 
 std::string hostPath(std::wstring const& windowsPath)
 {

@@ -9,10 +9,18 @@
 
 #include "tests/win/WinTestSupport.h"
 
+// The program the tests start: the file KOVIX_TOOL_EXE names (a host or a
+// Windows path), else the x86_64 build beside this test executable.
+std::wstring toolExecutable();
+// A time-out for the program's own work, multiplied by KOVIX_TOOL_SLOWDOWN
+// (1 when unset): under CPU emulation the i686 build starts in about a
+// minute and every first use of a system DLL costs seconds.
+DWORD slowed(DWORD milliseconds);
+
 class ToolProcess {
 public:
-    // Copies the program (built beside this test executable) into `folder`
-    // as "KOVIX Tool.exe"; nothing runs yet.
+    // Copies the program (toolExecutable()) into `folder` as
+    // "KOVIX Tool.exe"; nothing runs yet.
     explicit ToolProcess(TempFolder const& folder);
     ~ToolProcess(); // kills the process if it still runs
     ToolProcess(ToolProcess const&) = delete;
@@ -29,7 +37,7 @@ public:
     };
     CommandRun run(std::wstring const& arguments, DWORD timeoutMs = 45000);
     // The main window ("KOVIX TOOL") of this process, once it is visible or
-    // in the tray; null after the time-out.
+    // in the tray; null after the time-out (slowed).
     HWND waitForMainWindow(DWORD timeoutMs = 10000);
     // Exit code, or -1 when it has not ended within the time-out.
     int waitForExit(DWORD timeoutMs = 5000);
@@ -85,8 +93,11 @@ bool bringToFront(HWND window);
 bool saveScreenshot(std::wstring const& path);
 std::wstring screenshotFolder();
 
-// Reads a value of HKEY_LOCAL_MACHINE; empty with type 0 when absent.
-std::string readMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD* type = nullptr);
+// Reads a value of HKEY_LOCAL_MACHINE; empty with type 0 when absent. `view`
+// KEY_WOW64_32KEY reads what a 32-bit program sees (HKLM\\Software is kept
+// apart for it under Wow6432Node).
+std::string readMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD* type = nullptr,
+                             REGSAM view = 0);
 
 // ---- Controls of the settings window, read and clicked from outside.
 
@@ -115,7 +126,7 @@ bool trayIconPresent(HWND owner, UINT id);
 
 bool writeMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD type,
                        std::string const& data);
-void deleteMachineValue(wchar_t const* keyPath, wchar_t const* valueName);
+void deleteMachineValue(wchar_t const* keyPath, wchar_t const* valueName, REGSAM view = 0);
 
 // Takes note of HKEY_LOCAL_MACHINE values and puts them back as they were
 // (or deletes them again) when it goes.
@@ -172,8 +183,10 @@ private:
 // output goes to `output` when given. Returns the exit status, or -1.
 int runHostScript(std::string const& script, TempFolder const& folder,
                   std::string* output = nullptr, DWORD timeoutMs = 20000);
-// The host's path of a file of the Wine prefix; empty outside Wine.
+// The host's path of a file of the Wine prefix, and the other way round;
+// empty outside Wine.
 std::string hostPath(std::wstring const& windowsPath);
+std::wstring dosPath(std::string const& unixPath);
 
 // True inside tools/rig.sh exec (its display, tray host and Wine prefix).
 bool runningInRig();

@@ -9,14 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
-
-COLORREF const kRed = RGB(255, 0, 0);
-COLORREF const kBlue = RGB(0, 0, 255);
-COLORREF const kYellow = RGB(255, 255, 0);
-COLORREF const kBlack = RGB(0, 0, 0);
 
 std::string settingsText(char const* numBG, char const* scrBG, char const* minimized)
 {
@@ -36,78 +32,6 @@ std::string settingsText(char const* numBG, char const* scrBG, char const* minim
            "\r\n"
            "[OSD Settings]\r\n"
            "KbInd=0;\r\n";
-}
-
-// The screen as 32-bit pixels, top row first.
-struct Screen {
-    int width = 0;
-    int height = 0;
-    std::vector<DWORD> pixels;
-
-    COLORREF at(int x, int y) const
-    {
-        DWORD const bgrx = pixels[size_t(y) * size_t(width) + size_t(x)];
-        return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
-    }
-};
-
-Screen captureScreen()
-{
-    Screen screen;
-    screen.width = GetSystemMetrics(SM_CXSCREEN);
-    screen.height = GetSystemMetrics(SM_CYSCREEN);
-    screen.pixels.assign(size_t(screen.width) * size_t(screen.height), 0);
-    HDC const dc = GetDC(nullptr);
-    HDC const memory = CreateCompatibleDC(dc);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = screen.width;
-    info.bmiHeader.biHeight = -screen.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP const bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ const old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, screen.width, screen.height, dc, 0, 0, SRCCOPY);
-    GdiFlush();
-    memcpy(screen.pixels.data(), bits, screen.pixels.size() * sizeof(DWORD));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, dc);
-    return screen;
-}
-
-// How many pixels of each colour the tray strip shows. The strip is the tray
-// host's panel at the top right, 20 rows high; its own background colour
-// runs along its top row from the right edge.
-struct TrayColours {
-    int stripWidth = 0;
-    int red = 0;
-    int blue = 0;
-    int yellow = 0;
-    int black = 0;
-};
-
-TrayColours trayColours(Screen const& screen)
-{
-    TrayColours counts;
-    int const stripHeight = 20;
-    COLORREF const panel = screen.at(screen.width - 1, 0);
-    int left = screen.width - 1;
-    while (left > 0 && screen.at(left - 1, 0) == panel)
-        --left;
-    counts.stripWidth = screen.width - left;
-    for (int y = 0; y < stripHeight && y < screen.height; ++y) {
-        for (int x = left; x < screen.width; ++x) {
-            COLORREF const colour = screen.at(x, y);
-            counts.red += colour == kRed;
-            counts.blue += colour == kBlue;
-            counts.yellow += colour == kYellow;
-            counts.black += colour == kBlack;
-        }
-    }
-    return counts;
 }
 
 bool shellHas(HWND owner, UINT id)

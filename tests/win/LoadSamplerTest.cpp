@@ -21,44 +21,12 @@ static_assert(!std::is_copy_assignable<LoadSampler>::value, "the sampler owns it
 
 namespace {
 
+using wintest::BusyCore;
+using wintest::CpuJiffies;
+using wintest::busyPercent;
+using wintest::readProcStat;
+
 int const kSettleMs = 300;
-
-// All jiffies and the idle ones of a /proc/stat line ("cpu" for the whole
-// machine, "cpuN" for one processor); total 0 when it cannot be read.
-struct CpuJiffies {
-    unsigned long long total = 0;
-    unsigned long long idle = 0;
-};
-
-CpuJiffies readProcStat(std::string const& wanted)
-{
-    std::istringstream in(readFileBytes(L"Z:\\proc\\stat"));
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string label;
-        // user nice system idle iowait irq softirq steal (guest time is
-        // already counted in user and nice)
-        unsigned long long values[8] = {};
-        if (!(fields >> label) || label != wanted)
-            continue;
-        CpuJiffies jiffies;
-        for (unsigned long long& value : values) {
-            if (!(fields >> value))
-                return CpuJiffies();
-            jiffies.total += value;
-        }
-        jiffies.idle = values[3];
-        return jiffies;
-    }
-    return CpuJiffies();
-}
-
-double busyPercent(CpuJiffies const& before, CpuJiffies const& after)
-{
-    if (before.total == 0 || after.total <= before.total)
-        return -1;
-    return 100.0 * (1.0 - double(after.idle - before.idle) / double(after.total - before.total));
-}
 
 // Samples every slot (the whole machine, then each processor) over one
 // second next to /proc/stat and expects the figures within 10 points.
@@ -98,30 +66,6 @@ unsigned long long meminfoBytes(std::string const& meminfo, std::string const& k
             return kib * 1024;
     return 0;
 }
-
-// Keeps one processor busy until destroyed.
-class BusyCore {
-public:
-    BusyCore()
-        : thread_([this] {
-              volatile unsigned long long spins = 0;
-              while (!stop_.load(std::memory_order_relaxed))
-                  spins = spins + 1;
-          })
-    {
-    }
-    ~BusyCore()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-    BusyCore(BusyCore const&) = delete;
-    BusyCore& operator=(BusyCore const&) = delete;
-
-private:
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 TEST(LoadSamplerCpu, CountVersionAndTheFirstSampleOfEachSlotPrimesIt)
 {

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 // A fresh folder under %TEMP%, removed with everything in it at the end.
@@ -95,5 +97,40 @@ int runChildIn(TempFolder const& folder, std::wstring const& arguments, DWORD ti
 
 // Exit code of a child mode that made gtest assertions: 0 when all held.
 int childTestResult();
+
+// All jiffies and the idle ones of a /proc/stat line ("cpu" for the whole
+// machine, "cpuN" for one processor), read through drive Z:; total 0 when
+// it cannot be read.
+struct CpuJiffies {
+    unsigned long long total = 0;
+    unsigned long long idle = 0;
+};
+CpuJiffies readProcStat(std::string const& wanted);
+// The busy share between two readings in per cent; -1 without a difference.
+double busyPercent(CpuJiffies const& before, CpuJiffies const& after);
+
+// Keeps one processor busy until destroyed.
+class BusyCore {
+public:
+    BusyCore()
+        : thread_([this] {
+              volatile unsigned long long spins = 0;
+              while (!stop_.load(std::memory_order_relaxed))
+                  spins = spins + 1;
+          })
+    {
+    }
+    ~BusyCore()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    BusyCore(BusyCore const&) = delete;
+    BusyCore& operator=(BusyCore const&) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 } // namespace wintest

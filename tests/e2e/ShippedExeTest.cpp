@@ -1,0 +1,243 @@
+// The shipped i686 KOVIX Tool.exe itself, run by 32-bit Wine under CPU
+// emulation and driven from outside. A start costs about a minute, so one
+// start serves the whole suite: its cases run in order on the program the
+// suite started (first start, files, window, tray, OSD, a mode command, Run
+// value, exit). The suite is disabled in the ordinary run; the i686 layer of
+// tools/test.sh runs it with KOVIX_TOOL_EXE naming the release build. Cases
+// for another start get a suite of their own beside this one.
+//
+// The memory line of the OSD is not judged here: under the emulation 32-bit
+// Wine reads wrong memory counts on a machine with more than 4 GiB.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/ToolChecks.h"
+#include "tests/e2e/ToolProcess.h"
+
+namespace {
+
+wchar_t const kRunKey[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Run";
+wchar_t const kRunValue[] = L"KOVIX Tool";
+UINT const kExitCommand = 105;
+WPARAM const kMode1024x768 = 32779;
+WPARAM const kMode800x480 = 32780;
+COLORREF const kOsdColour = 12616523; // KbIndClr of the defaults
+
+char const kDefaultOsdText[] =
+    "[KOVIX Tool OSD settings]\r\n"
+    ";To enable\\disable the OSD, position on screen settings and text color check Resolution.ini\r\n"
+    "CpuLoad=1;\r\n"
+    "MemLoad=1;";
+
+std::wstring registryText(std::string const& data)
+{
+    std::wstring text(reinterpret_cast<wchar_t const*>(data.data()), data.size() / sizeof(wchar_t));
+    while (!text.empty() && text.back() == 0)
+        text.pop_back();
+    return text;
+}
+
+// The Run value as the 32-bit program sees the machine's key; type 0 when absent.
+std::wstring runValue32(DWORD& type)
+{
+    return registryText(readMachineValue(kRunKey, kRunValue, &type, KEY_WOW64_32KEY));
+}
+
+bool sendCommand(HWND window, WPARAM command)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_COMMAND, command, 0, SMTO_NORMAL, slowed(30000),
+                               &result) != 0;
+}
+
+class DISABLED_ShippedExe : public testing::Test {
+protected:
+    // The first start, in a folder without settings files, Caps Lock off
+    // (the program reads every lock as off when it starts).
+    static void SetUpTestSuite()
+    {
+        if (!runningInRig())
+            return;
+        restoreNativeMode();
+        switchCapsOff();
+        DWORD type = 0;
+        deleteMachineValue(kRunKey, kRunValue, KEY_WOW64_32KEY);
+        folder_ = new TempFolder;
+        tool_ = new ToolProcess(*folder_);
+        DWORD const start = GetTickCount();
+        if (tool_->start() && tool_->waitForMainWindow(12000) != nullptr)
+            std::printf("start to the main window: %.1f s\n", (GetTickCount() - start) / 1000.0);
+        runValue32(type);
+        hadRunValue_ = type != 0;
+    }
+
+    static void TearDownTestSuite()
+    {
+        delete tool_;
+        tool_ = nullptr;
+        delete folder_;
+        folder_ = nullptr;
+        if (!runningInRig())
+            return;
+        deleteMachineValue(kRunKey, kRunValue, KEY_WOW64_32KEY);
+        if (capsToggled())
+            pressCaps();
+        restoreNativeMode();
+    }
+
+    void SetUp() override
+    {
+        if (!runningInRig())
+            GTEST_SKIP() << "needs the test rig (tools/rig.sh exec)";
+        ASSERT_NE(nullptr, tool_->mainWindow()) << "the program did not show its window";
+        main_ = tool_->mainWindow();
+    }
+
+    static HWND osd() { return findProcessWindow(tool_->id(), L"KOVIXToolKbInd"); }
+    static std::string settings() { return readFileBytes(folder_->file(L"Resolution.ini")); }
+
+    static TempFolder* folder_;
+    static ToolProcess* tool_;
+    static bool hadRunValue_;
+    HWND main_ = nullptr;
+};
+
+TempFolder* DISABLED_ShippedExe::folder_ = nullptr;
+ToolProcess* DISABLED_ShippedExe::tool_ = nullptr;
+bool DISABLED_ShippedExe::hadRunValue_ = false;
+
+} // namespace
+
+TEST_F(DISABLED_ShippedExe, FirstStartWritesBothDefaultFilesByteForByte)
+{
+    EXPECT_EQ(defaultSettingsText(), settings());
+    EXPECT_EQ(kDefaultOsdText, readFileBytes(folder_->file(L"OSD.ini")));
+}
+
+TEST_F(DISABLED_ShippedExe, SixteenControlsInTheirPlacesAt96DpiCheckedAsTheDefaultsSay)
+{
+    EXPECT_FALSE(hadRunValue_);
+    expectControlsAt(main_, 96);
+    expectWindowSizeAt(main_, 96);
+    expectChecks(main_, {false, false, false, true, true, false, false, true, true, true});
+    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\i686-first-start.bmp"));
+}
+
+TEST_F(DISABLED_ShippedExe, FourTrayIconsAndTheLockIconsInTheirColours)
+{
+    UINT const mainIcon = toolIconId(tool_->id(), 1);
+    ASSERT_NE(0u, mainIcon);
+    for (UINT i = 0; i < 4; ++i)
+        EXPECT_TRUE(waitUntil([&] { return trayIconPresent(main_, mainIcon + i); }, slowed(5000)))
+            << "icon " << i;
+    // All locks off: black squares for Num and Scroll Lock, a yellow "a"
+    // (CpsLckFG=65535) on black for Caps Lock.
+    TrayColours seen;
+    waitUntil([&] {
+        seen = trayColours(captureScreen());
+        return seen.black >= 650 && seen.yellow >= 5;
+    }, slowed(5000));
+    EXPECT_GE(seen.black, 650) << "strip " << seen.stripWidth << " px wide";
+    EXPECT_GE(seen.yellow, 5);
+    EXPECT_EQ(0, seen.red);
+    EXPECT_EQ(0, seen.blue);
+}
+
+TEST_F(DISABLED_ShippedExe, OsdSitsBottomRightAndItsCpuLineFollowsProcStat)
+{
+    HWND const window = osd();
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(window) && placedFor(4, window, 800, 480); },
+                          slowed(3000)))
+        << describe(windowRect(window));
+    // The CPU line comes with the second sample, a second after the first.
+
+    // One core kept busy; the OSD samples a second at a time, /proc/stat
+    // is read over the whole time the figures are read.
+    wintest::BusyCore const busy;
+    waitUntil([] { return false; }, 2000);
+    wintest::CpuJiffies const before = wintest::readProcStat("cpu");
+    std::vector<int> loads;
+    for (int reading = 0; reading < 12; ++reading) {
+        waitUntil([] { return false; }, 250);
+        loads.push_back(osdCpuLoad(window, kOsdColour));
+    }
+    double const reference = wintest::busyPercent(before, wintest::readProcStat("cpu"));
+    ASSERT_GE(reference, 0) << "Z:\\proc\\stat";
+    double sum = 0;
+    std::string shown;
+    for (int load : loads) {
+        EXPECT_GE(load, 0) << "the CPU line reads \"CPU Load: N%\" for no N from 0 to 100";
+        sum += load;
+        shown += std::to_string(load) + " ";
+    }
+    std::printf("CPU line: %s(mean %.1f), /proc/stat %.1f%%\n", shown.c_str(), sum / loads.size(),
+                reference);
+    EXPECT_NEAR(reference, sum / loads.size(), 20.0) << shown;
+}
+
+TEST_F(DISABLED_ShippedExe, CapsLockTypedAddsTheCapsLockLine)
+{
+    HWND const window = osd();
+    ASSERT_NE(nullptr, window);
+    ASSERT_FALSE(capsToggled());
+    pressCaps();
+    EXPECT_TRUE(waitUntil([&] { return osdLineMismatches(window, 3, L"Caps Lock", kOsdColour) == 0; },
+                          slowed(3000)))
+        << "mismatching pixels " << osdLineMismatches(window, 3, L"Caps Lock", kOsdColour) << ", "
+        << describe(windowRect(window));
+    EXPECT_TRUE(placedFor(4, window, 800, 480)) << describe(windowRect(window));
+    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\i686-osd-caps-lock.bmp"));
+    pressCaps();
+    EXPECT_TRUE(waitUntil([&] { return osdLineMismatches(window, 3, L"Caps Lock", kOsdColour) < 0; },
+                          slowed(3000)))
+        << "the line goes with Caps Lock off";
+}
+
+TEST_F(DISABLED_ShippedExe, TrayModeCommandSwitchesTheXScreenRewritesTheFileAndMovesTheOsd)
+{
+    ASSERT_TRUE(sendCommand(main_, kMode1024x768));
+    EXPECT_EQ("1024x768", screenSize());
+    EXPECT_EQ("1024x768", hostScreenSize(*folder_)) << "the X screen itself";
+    EXPECT_TRUE(isButtonChecked(findDescendant(main_, L"1024 x 768")));
+    EXPECT_EQ(defaultSettingsText("1024,768"), settings());
+    HWND const window = osd();
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(waitUntil([&] { return placedFor(4, window, 1024, 768); }, slowed(3000)))
+        << describe(windowRect(window));
+
+    ASSERT_TRUE(sendCommand(main_, kMode800x480));
+    EXPECT_EQ("800x480", hostScreenSize(*folder_));
+    EXPECT_EQ(defaultSettingsText(), settings());
+    EXPECT_TRUE(waitUntil([&] { return placedFor(4, window, 800, 480); }, slowed(3000)))
+        << describe(windowRect(window));
+}
+
+TEST_F(DISABLED_ShippedExe, StartWithWindowsWritesTheQuotedRunValueAndDeletesIt)
+{
+    HWND const startup = findDescendant(main_, L"Start with Windows");
+    HWND const apply = findDescendant(main_, L"Apply");
+    ASSERT_NE(nullptr, startup);
+    ASSERT_NE(nullptr, apply);
+    DWORD type = 0;
+    ASSERT_TRUE(clickAndWait(startup, slowed(30000)));
+    ASSERT_TRUE(clickAndWait(apply, slowed(30000)));
+    // In quotes, as the path holds a blank ("...\KOVIX Tool.exe").
+    EXPECT_EQ(L"\"" + tool_->exePath() + L"\"", runValue32(type));
+    EXPECT_EQ(DWORD(REG_SZ), type);
+
+    ASSERT_TRUE(clickAndWait(startup, slowed(30000)));
+    ASSERT_TRUE(clickAndWait(apply, slowed(30000)));
+    runValue32(type);
+    EXPECT_EQ(0u, type) << "deleted";
+}
+
+TEST_F(DISABLED_ShippedExe, ExitEndsTheProgramWithCodeZero)
+{
+    PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0);
+    EXPECT_EQ(0, tool_->waitForExit(slowed(5000)));
+}

@@ -1,0 +1,464 @@
+#include "tests/e2e/ToolChecks.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "tests/e2e/ToolProcess.h"
+
+// ------------------------------------------------------------------ files
+
+std::string defaultSettingsText(char const* resolution)
+{
+    return std::string("[KOVIX Tool resolution settings]\r\n"
+                       "Resolution=") + resolution + ";\r\n"
+           "Scaling=0;\r\n"
+           "Minimized=0;\r\n"
+           ";For transparency, use '8487297'. Eg. \"NumLckBG=8487297;\"\r\n"
+           "NumLock=1;\r\n"
+           "NumLckBG=0;\r\n"
+           "NumLckFG=65280;\r\n"
+           "CapsLock=1;\r\n"
+           "CpsLckBG=0;\r\n"
+           "CpsLckFG=65535;\r\n"
+           "ScrlLock=1;\r\n"
+           "ScrLckBG=0;\r\n"
+           "ScrLckFG=16776960;\r\n"
+           "\r\n"
+           "[OSD Settings]\r\n"
+           ";For extra OSD settings go to OSD.ini\r\n"
+           ";OSD keyboard indicator on\\off\r\n"
+           "KbInd=1;\r\n"
+           ";Color of the OSD keyboard indicator\r\n"
+           "KbIndClr=12616523;\r\n"
+           ";Position of the OSD, 1 = top-left, 2 = top-right, 3 = bottom-left, 4 = bottom-right, "
+           "5 = mid-left, 6 = mid-right\r\n"
+           "KbIndPos=4;";
+}
+
+// ------------------------------------------------------ the settings window
+
+namespace {
+
+DWORD const kCheckBox = WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX;
+DWORD const kGroupBox = WS_CHILD | WS_VISIBLE | BS_GROUPBOX;
+DWORD const kRadio = WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON;
+DWORD const kPlain = WS_CHILD | WS_VISIBLE;
+
+// Where a control hangs: straight on the main window, on a group box (the
+// group's panel), or on the panel inside a group box.
+enum class Parent { Main, Group, Panel };
+
+struct ControlRow {
+    wchar_t const* text; // the panels have none
+    wchar_t const* group; // the group box it belongs to, or null
+    Parent parent;
+    wchar_t const* className;
+    DWORD style;
+    int x, y, width, height; // 96-dpi units
+};
+
+// In creation order.
+ControlRow const kControls[] = {
+    {L"Enable scaling", nullptr, Parent::Main, L"Button", kCheckBox, 2, 3, 155, 19},
+    {L"Start with Windows", nullptr, Parent::Main, L"Button", kCheckBox, 160, 3, 155, 19},
+    {L"Start minimized", nullptr, Parent::Main, L"Button", kCheckBox, 2, 23, 155, 19},
+    {L"OSD Keyboard indicator", nullptr, Parent::Main, L"Button", kCheckBox, 160, 23, 155, 19},
+    {L"Resolution", nullptr, Parent::Main, L"Button", kGroupBox, 2, 43, 155, 80},
+    {L"", L"Resolution", Parent::Group, L"Static", kPlain, 2, 17, 151, 61},
+    {L"800 x 480", L"Resolution", Parent::Panel, L"Button", kRadio, 2, 0, 147, 19},
+    {L"800 x 600", L"Resolution", Parent::Panel, L"Button", kRadio, 2, 20, 147, 19},
+    {L"1024 x 768", L"Resolution", Parent::Panel, L"Button", kRadio, 2, 40, 147, 19},
+    {L"Keyboard indicator", nullptr, Parent::Main, L"Button", kGroupBox, 160, 43, 155, 80},
+    {L"", L"Keyboard indicator", Parent::Group, L"Static", kPlain, 2, 17, 151, 61},
+    {L"Num lock", L"Keyboard indicator", Parent::Panel, L"Button", kCheckBox, 2, 0, 147, 19},
+    {L"Caps lock", L"Keyboard indicator", Parent::Panel, L"Button", kCheckBox, 2, 20, 147, 19},
+    {L"Scroll lock", L"Keyboard indicator", Parent::Panel, L"Button", kCheckBox, 2, 40, 147, 19},
+    {L"Apply", nullptr, Parent::Main, L"Button", kPlain, 111, 127, 100, 26},
+    {L"Build: 736", nullptr, Parent::Main, L"Static", kPlain, 3, 137, 100, 20},
+};
+
+std::vector<HWND> childrenOf(HWND parent)
+{
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+HWND childWithText(HWND parent, wchar_t const* text)
+{
+    for (HWND const child : childrenOf(parent))
+        if (windowText(child) == text)
+            return child;
+    return nullptr;
+}
+
+int countDescendants(HWND parent)
+{
+    int count = 0;
+    for (HWND const child : childrenOf(parent))
+        count += 1 + countDescendants(child);
+    return count;
+}
+
+std::string narrow(std::wstring const& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+// The control of a row, found through the parent the row names; null when
+// it is not there.
+HWND controlOf(HWND main, ControlRow const& row)
+{
+    if (row.parent == Parent::Main)
+        return childWithText(main, row.text);
+    HWND const group = childWithText(main, row.group);
+    if (group == nullptr)
+        return nullptr;
+    std::vector<HWND> const inGroup = childrenOf(group);
+    // The group box carries its panel and nothing else.
+    if (inGroup.size() != 1)
+        return nullptr;
+    HWND const panel = inGroup[0];
+    return row.parent == Parent::Group ? panel : childWithText(panel, row.text);
+}
+
+} // namespace
+
+void expectControlsAt(HWND main, int dpi)
+{
+    auto scaled = [dpi](int units) { return units * dpi / 96; };
+    EXPECT_EQ(16, countDescendants(main));
+    std::vector<std::wstring> topLevelOrder;
+    for (HWND const child : childrenOf(main))
+        topLevelOrder.push_back(windowText(child));
+    std::vector<std::wstring> expectedOrder;
+    for (ControlRow const& row : kControls)
+        if (row.parent == Parent::Main)
+            expectedOrder.push_back(row.text);
+    EXPECT_EQ(expectedOrder, topLevelOrder) << "the main window's own controls, in creation order";
+
+    for (ControlRow const& row : kControls) {
+        std::string const name = row.text[0] != 0 ? narrow(row.text) : "panel of " + narrow(row.group);
+        HWND const control = controlOf(main, row);
+        ASSERT_NE(nullptr, control) << name << " is not where it belongs";
+        EXPECT_EQ(0, lstrcmpiW(windowClass(control).c_str(), row.className))
+            << name << ": class " << narrow(windowClass(control));
+        EXPECT_EQ(std::wstring(row.text), windowText(control)) << name;
+        EXPECT_EQ(0, GetDlgCtrlID(control)) << name;
+        DWORD style = DWORD(GetWindowLongPtrW(control, GWL_STYLE));
+        // The button control itself makes the checked radio button the
+        // group's tab stop; the program asks for none.
+        if (row.style == kRadio && isButtonChecked(control))
+            style &= ~DWORD(WS_TABSTOP);
+        EXPECT_EQ(row.style, style) << name << ": style " << std::hex << style;
+        RECT const rect = rectInParent(control);
+        EXPECT_EQ(scaled(row.x), rect.left) << name;
+        EXPECT_EQ(scaled(row.y), rect.top) << name;
+        EXPECT_EQ(scaled(row.width), rect.right - rect.left) << name;
+        EXPECT_EQ(scaled(row.height), rect.bottom - rect.top) << name;
+    }
+}
+
+void expectWindowSizeAt(HWND main, int dpi)
+{
+    RECT window = {};
+    RECT client = {};
+    GetWindowRect(main, &window);
+    GetClientRect(main, &client);
+    EXPECT_EQ(324 * dpi / 96, window.right - window.left) << "outer width, frame included";
+    EXPECT_EQ(156 * dpi / 96, client.bottom) << "client height";
+}
+
+void expectChecks(HWND main, Checks const& expected)
+{
+    struct Box {
+        wchar_t const* text;
+        bool checked;
+    };
+    Box const boxes[] = {
+        {L"Enable scaling", expected.scaling},   {L"Start with Windows", expected.startup},
+        {L"Start minimized", expected.minimized}, {L"OSD Keyboard indicator", expected.osd},
+        {L"800 x 480", expected.r480},           {L"800 x 600", expected.r600},
+        {L"1024 x 768", expected.r768},          {L"Num lock", expected.numLock},
+        {L"Caps lock", expected.capsLock},       {L"Scroll lock", expected.scrollLock},
+    };
+    for (Box const& box : boxes) {
+        HWND const control = findDescendant(main, box.text);
+        ASSERT_NE(nullptr, control) << narrow(box.text);
+        EXPECT_EQ(box.checked, isButtonChecked(control)) << narrow(box.text);
+    }
+}
+
+// ---------------------------------------------------------------- Caps Lock
+
+void pressCaps()
+{
+    pressKeys({VK_CAPITAL});
+}
+
+bool capsToggled()
+{
+    waitUntil([] { return false; }, 100);
+    return (GetKeyState(VK_CAPITAL) & 1) != 0;
+}
+
+void switchCapsOff()
+{
+    pressCaps();
+    if (capsToggled())
+        pressCaps();
+}
+
+// --------------------------------------------------------------- geometry
+
+RECT windowRect(HWND window)
+{
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+std::string describe(RECT const& rect)
+{
+    std::ostringstream text;
+    text << "(" << rect.left << "," << rect.top << ")-(" << rect.right << "," << rect.bottom
+         << ")";
+    return text.str();
+}
+
+namespace {
+
+// Where a window of the rectangle's size belongs for the position code.
+POINT expectedCorner(int position, RECT const& rect, int screenWidth, int screenHeight)
+{
+    int const w = rect.right - rect.left;
+    int const h = rect.bottom - rect.top;
+    int const left = kOsdMargin;
+    int const right = screenWidth - w - kOsdMargin;
+    int const top = kOsdMargin;
+    int const bottom = screenHeight - h - kOsdMargin;
+    int const middle = (screenHeight - h - kOsdMargin) / 2;
+    switch (position) {
+    case 1:
+        return {left, top};
+    case 2:
+        return {right, top};
+    case 3:
+        return {left, bottom};
+    case 5:
+        return {left, middle};
+    case 6:
+        return {right, middle};
+    default:
+        return {right, bottom};
+    }
+}
+
+HFONT createOsdFont()
+{
+    LOGFONTW logFont = {};
+    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(logFont), &logFont, 0);
+    logFont.lfWeight = FW_BOLD;
+    logFont.lfQuality = ANTIALIASED_QUALITY;
+    return CreateFontIndirectW(&logFont);
+}
+
+} // namespace
+
+bool placedFor(int position, HWND window, int screenWidth, int screenHeight)
+{
+    RECT const rect = windowRect(window);
+    POINT const corner = expectedCorner(position, rect, screenWidth, screenHeight);
+    return rect.right > rect.left && rect.left == corner.x && rect.top == corner.y;
+}
+
+SIZE osdTextSize(wchar_t const* text)
+{
+    HFONT const font = createOsdFont();
+    HDC const screen = GetDC(nullptr);
+    HGDIOBJ const previous = SelectObject(screen, font);
+    RECT rect = {0, 0, 0, 0};
+    DrawTextW(screen, text, -1, &rect, DT_CALCRECT);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(font);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// ------------------------------------------------------------------ pixels
+
+namespace {
+
+// A 32-bit top-down picture of `width` x `height` whose content `draw`
+// puts on `dc`.
+template <typename Draw>
+Screen picture(int width, int height, Draw draw)
+{
+    Screen shot;
+    shot.width = width;
+    shot.height = height;
+    shot.pixels.assign(size_t(width) * size_t(height), 0);
+    HDC const screen = GetDC(nullptr);
+    HDC const memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP const bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ const old = SelectObject(memory, bitmap);
+    draw(memory, screen);
+    GdiFlush();
+    if (bits != nullptr)
+        std::copy_n(static_cast<DWORD const*>(bits), shot.pixels.size(), shot.pixels.begin());
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return shot;
+}
+
+Screen captureArea(RECT const& area)
+{
+    return picture(area.right - area.left, area.bottom - area.top, [&](HDC memory, HDC screen) {
+        BitBlt(memory, 0, 0, area.right - area.left, area.bottom - area.top, screen, area.left,
+               area.top, SRCCOPY);
+    });
+}
+
+COLORREF const kRed = RGB(255, 0, 0);
+COLORREF const kBlue = RGB(0, 0, 255);
+COLORREF const kYellow = RGB(255, 255, 0);
+COLORREF const kBlack = RGB(0, 0, 0);
+
+} // namespace
+
+Screen captureScreen(int rows)
+{
+    int const height = GetSystemMetrics(SM_CYSCREEN);
+    RECT const area = {0, 0, GetSystemMetrics(SM_CXSCREEN),
+                       rows > 0 ? std::min(rows, height) : height};
+    return captureArea(area);
+}
+
+TrayColours trayColours(Screen const& screen)
+{
+    TrayColours counts;
+    int const stripHeight = 20;
+    COLORREF const panel = screen.at(screen.width - 1, 0);
+    int left = screen.width - 1;
+    while (left > 0 && screen.at(left - 1, 0) == panel)
+        --left;
+    counts.stripWidth = screen.width - left;
+    for (int y = 0; y < stripHeight && y < screen.height; ++y) {
+        for (int x = left; x < screen.width; ++x) {
+            COLORREF const colour = screen.at(x, y);
+            counts.red += colour == kRed;
+            counts.blue += colour == kBlue;
+            counts.yellow += colour == kYellow;
+            counts.black += colour == kBlack;
+        }
+    }
+    return counts;
+}
+
+LockIcon captureLockIcon(COLORREF back)
+{
+    Screen const strip = captureScreen(24); // the strip is 20 rows high at the top edge
+    LockIcon icon;
+    int left = strip.width, right = -1, top = strip.height, bottom = -1;
+    for (int y = 0; y < strip.height; ++y)
+        for (int x = 0; x < strip.width; ++x)
+            if (strip.at(x, y) == back) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    if (right < 0)
+        return icon;
+    icon.found = true;
+    icon.width = right - left + 1;
+    icon.height = bottom - top + 1;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = left; x <= right; ++x)
+            if (strip.at(x, y) != back) {
+                ++icon.letterPixels;
+                if (icon.letterTop < 0)
+                    icon.letterTop = y - top;
+            }
+    return icon;
+}
+
+namespace {
+
+// Pixels of line `line` of the OSD picture `shown` (taken at `rect`) that
+// differ from `text` drawn here the way the OSD draws it.
+int lineMismatches(Screen const& shown, RECT const& rect, int line, wchar_t const* text,
+                   COLORREF textColour)
+{
+    int const width = rect.right - rect.left;
+    int const height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return -1;
+    COLORREF const key = GetSysColor(COLOR_BTNFACE);
+    int lineHeight = 0;
+    // Earlier lines drawn empty put the line where the OSD's DrawText puts it.
+    std::wstring const lines = std::wstring(size_t(line), L'\n') + text;
+    Screen const drawn = picture(width, height, [&](HDC memory, HDC) {
+        HFONT const font = createOsdFont();
+        HGDIOBJ const previous = SelectObject(memory, font);
+        TEXTMETRICW metrics = {};
+        GetTextMetricsW(memory, &metrics);
+        lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
+        RECT client = {0, 0, width, height};
+        HBRUSH const brush = CreateSolidBrush(key);
+        FillRect(memory, &client, brush);
+        DeleteObject(brush);
+        SetTextColor(memory, textColour);
+        SetBkColor(memory, key);
+        DrawTextW(memory, lines.c_str(), -1, &client, DT_NOCLIP | DT_EXTERNALLEADING);
+        SelectObject(memory, previous);
+        DeleteObject(font);
+    });
+    int const top = line * lineHeight;
+    if (top + lineHeight > height)
+        return -1;
+    int mismatches = 0;
+    for (int y = top; y < top + lineHeight; ++y) {
+        for (int x = 0; x < width; ++x) {
+            COLORREF const expected = drawn.at(x, y);
+            COLORREF const seen = shown.at(x, y);
+            // Keyed-out pixels show whatever lies behind the window.
+            if (expected == key ? seen == textColour : seen != expected)
+                ++mismatches;
+        }
+    }
+    return mismatches;
+}
+
+} // namespace
+
+int osdLineMismatches(HWND osd, int line, wchar_t const* text, COLORREF textColour)
+{
+    RECT const rect = windowRect(osd);
+    return lineMismatches(captureArea(rect), rect, line, text, textColour);
+}
+
+int osdCpuLoad(HWND osd, COLORREF textColour)
+{
+    RECT const rect = windowRect(osd);
+    Screen const shown = captureArea(rect);
+    for (int load = 0; load <= 100; ++load) {
+        std::wstring const text = L"CPU Load: " + std::to_wstring(load) + L"%";
+        if (lineMismatches(shown, rect, 0, text.c_str(), textColour) == 0)
+            return load;
+    }
+    return -1;
+}

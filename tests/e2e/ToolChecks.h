@@ -1,0 +1,98 @@
+// What the real program shows, as the end-to-end tests judge it from
+// outside: its first settings file, the settings window's controls, the OSD
+// window's place and lines, and the tray strip's pixels. Shared by the tests
+// of the x86_64 build and of the shipped i686 executable.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// ---- Files
+
+// Resolution.ini as the program writes it from its template with the
+// default values, "Resolution=" set to `resolution`.
+std::string defaultSettingsText(char const* resolution = "800,480");
+
+// ---- The settings window (GoogleTest expectations)
+
+// Its sixteen controls at `dpi`: class, text, parent, style, identifier,
+// place and size, each of the four numbers scaled on its own and truncated.
+void expectControlsAt(HWND main, int dpi);
+// Outer width (frame included) and client height at `dpi`.
+void expectWindowSizeAt(HWND main, int dpi);
+
+struct Checks {
+    bool scaling, startup, minimized, osd;
+    bool r480, r600, r768;
+    bool numLock, capsLock, scrollLock;
+};
+void expectChecks(HWND main, Checks const& expected);
+
+// ---- Caps Lock, typed through SendInput
+
+void pressCaps();
+// Caps Lock's state as this process sees it after a moment's pumping.
+bool capsToggled();
+// This process reads a lock as off until its next change; one press tells
+// the state, and at most one more leaves Caps Lock off.
+void switchCapsOff();
+
+// ---- Geometry
+
+RECT windowRect(HWND window);
+std::string describe(RECT const& rect);
+int const kOsdMargin = 5; // the OSD's distance from the screen's edges
+// The window sits where the OSD of KbIndPos `position` belongs on a screen
+// of this size.
+bool placedFor(int position, HWND window, int screenWidth, int screenHeight);
+// The size of a text in the OSD's font: the icon-title font, bold.
+SIZE osdTextSize(wchar_t const* text);
+
+// ---- Pixels
+
+// The screen (or its top `rows` rows) as 32-bit pixels, top row first.
+struct Screen {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> pixels;
+
+    COLORREF at(int x, int y) const
+    {
+        DWORD const bgrx = pixels[size_t(y) * size_t(width) + size_t(x)];
+        return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
+    }
+};
+Screen captureScreen(int rows = 0);
+
+// How many pixels of each colour the tray strip shows. The strip is the tray
+// host's panel at the top right, 20 rows high; its own background colour
+// runs along its top row from the right edge.
+struct TrayColours {
+    int stripWidth = 0;
+    int red = 0;
+    int blue = 0;
+    int yellow = 0;
+    int black = 0;
+};
+TrayColours trayColours(Screen const& screen);
+
+// A lock icon in the tray strip, found by its square's colour `back`: its
+// size and the rows its letter covers ("A" reaches higher than "a").
+struct LockIcon {
+    bool found = false;
+    int width = 0;
+    int height = 0;
+    int letterTop = -1; // first row of the square with a letter pixel
+    int letterPixels = 0;
+};
+LockIcon captureLockIcon(COLORREF back);
+
+// Pixels of line `line` (from 0) of the OSD window that differ from `text`
+// drawn here as the OSD draws it (its font, `textColour` on the button face
+// colour, which the window keys out); -1 when the line is not in the window.
+int osdLineMismatches(HWND osd, int line, wchar_t const* text, COLORREF textColour);
+// The figure of the OSD's "CPU Load: N%" line, read by comparing the line
+// with every such text from 0 to 100 %; -1 when none matches.
+int osdCpuLoad(HWND osd, COLORREF textColour);
