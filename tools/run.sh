@@ -4,23 +4,27 @@
 #   Without one: on the project's emulated 800x480 panel (a private Xorg
 #   dummy display with a tray host), saving a screenshot of the panel.
 #
-#   tools/run.sh [--screenshot FILE.png] [--seconds N]
+#   tools/run.sh [--release] [--screenshot FILE.png] [--seconds N]
 #
 # The program runs from build/run/, where its Resolution.ini and OSD.ini
-# are created. 32-bit programs cannot run on this kind of machine, so the
-# x86_64 build of the same sources runs; the shipped i686 executable is
-# built too and its path is printed.
+# are created. By default the x86_64 build of the same sources runs; the
+# shipped i686 executable is built too and its path is printed. --release
+# runs that shipped executable instead, under 32-bit Wine, which on a
+# machine whose kernel cannot run 32-bit programs goes through CPU emulation
+# (qemu-i386) and takes about a minute to start.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 screenshot=$root/build/run/screen.png
 seconds=0
+build=win64
 while [ $# -gt 0 ]; do
   case $1 in
+    --release) build=release; shift ;;
     --screenshot) screenshot=$(realpath -m "$2"); shift 2 ;;
     --seconds) seconds=$2; shift 2 ;;
-    *) echo "usage: tools/run.sh [--screenshot FILE.png] [--seconds N]" >&2; exit 2 ;;
+    *) echo "usage: tools/run.sh [--release] [--screenshot FILE.png] [--seconds N]" >&2; exit 2 ;;
   esac
 done
 
@@ -32,11 +36,19 @@ rm -f build-run.log
 echo "Windows executable (32-bit, ships): $root/build/release/KOVIX Tool.exe"
 
 mkdir -p build/run
-cp "build/win64/KOVIX Tool.exe" "build/run/KOVIX Tool.exe"
+cp "build/$build/KOVIX Tool.exe" "build/run/KOVIX Tool.exe"
 export WINEDEBUG=-all
+if [ "$build" = release ]; then
+  echo "Running the shipped 32-bit executable: under CPU emulation it takes about a minute to start."
+fi
 
 if [ -n "${DISPLAY:-}" ]; then
   export WINEPREFIX=$root/build/wine/desktop-prefix
+  if [ "$build" = release ] && [ -d "$WINEPREFIX" ] &&
+     [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    echo "$WINEPREFIX has no 32-bit system files; Wine makes it again."
+    rm -rf "$WINEPREFIX"
+  fi
   echo "Running on $DISPLAY (settings in build/run/). Close it with File > Exit."
   cd build/run
   if [ "$seconds" -gt 0 ]; then
@@ -56,6 +68,13 @@ set -u
 cd build/run
 "$WINE" "KOVIX Tool.exe" &
 pid=$!
+if [ "$BUILD" = release ]; then
+  # Until its window is on the screen (the emulated start).
+  for _ in $(seq 1 360); do
+    xdotool search --name '^KOVIX Tool' >/dev/null 2>&1 && break
+    sleep 0.5
+  done
+fi
 sleep 3
 bash ../../tools/rig.sh screenshot "$SHOT" && echo "Screenshot of the 800x480 panel: $SHOT"
 if [ "$SECONDS_TO_RUN" -gt 0 ]; then
@@ -66,4 +85,4 @@ else
   wait "$pid"
 fi
 INNER
-SHOT=$screenshot SECONDS_TO_RUN=$seconds bash tools/rig.sh exec -- bash "$inner"
+SHOT=$screenshot SECONDS_TO_RUN=$seconds BUILD=$build bash tools/rig.sh exec -- bash "$inner"

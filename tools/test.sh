@@ -4,6 +4,8 @@
 #   fuzz     a bounded libFuzzer run over the settings reader
 #   release  the i686 KOVIX Tool.exe and its checks (imports, resources)
 #   win64    Win32 and end-to-end tests under Wine on the Xorg dummy display
+#   i686     the shipped i686 KOVIX Tool.exe itself, under 32-bit Wine and CPU
+#            emulation, driven by the end-to-end suite DISABLED_ShippedExe*
 # Every layer runs even when an earlier one failed; the exit status is
 # non-zero when any failed. The last line sums up all layers.
 set -uo pipefail
@@ -29,6 +31,16 @@ count_ctest() {
   failed=$((failed + bad))
 }
 
+# Adds the counts of a GoogleTest log ("[  PASSED  ] N tests.",
+# "[  FAILED  ] F tests, listed below:").
+count_gtest() {
+  local ok bad
+  ok=$(sed -nE 's/^\[  PASSED  \] ([0-9]+) tests?\..*/\1/p' "$1" | tail -n 1)
+  bad=$(sed -nE 's/^\[  FAILED  \] ([0-9]+) tests?, listed below.*/\1/p' "$1" | tail -n 1)
+  passed=$((passed + ${ok:-0}))
+  failed=$((failed + ${bad:-0}))
+}
+
 layer() {
   local name=$1; shift
   echo "== $name"
@@ -52,6 +64,7 @@ win64() {
   cmake --preset win64 >/dev/null && cmake --build --preset win64 &&
     bash tools/rig.sh exec -- ctest --preset win64
 }
+i686() { bash tests/e2e/shipped_exe.sh build/win64/e2e_tests.exe "build/release/KOVIX Tool.exe"; }
 
 layer native native
 count_ctest "$logs/native.log"
@@ -62,6 +75,8 @@ layer release release
 count_ctest "$logs/release.log"
 layer win64 win64
 count_ctest "$logs/win64.log"
+layer i686 i686
+count_gtest "$logs/i686.log"
 
 # The end-to-end tests save what the screen showed as BMP; keep PNG copies.
 for shot in build/win64/screenshots/*.bmp; do
@@ -70,7 +85,7 @@ done
 [ -d build/win64/screenshots ] && echo "screenshots: build/win64/screenshots/"
 
 rc=0
-for name in native fuzz release win64; do
+for name in native fuzz release win64 i686; do
   if [ "${status[$name]}" -ne 0 ]; then
     echo "layer $name FAILED (exit ${status[$name]}; log: build/test-logs/$name.log)"
     rc=1
