@@ -1,6 +1,7 @@
 #include "settings/RegistryStore.h"
 
 wchar_t const kRunKeyPath[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Run";
+wchar_t const kUserRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 wchar_t const kRunValueName[] = L"KOVIX Tool";
 wchar_t const kDriverKeyPath[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
 wchar_t const kDownScalingEnabledValue[] = L"Display1_DownScalingEnabled";
@@ -20,14 +21,16 @@ public:
     ScopedKey(ScopedKey const&) = delete;
     ScopedKey& operator=(ScopedKey const&) = delete;
 
-    bool open(HKEY root, wchar_t const* path)
+    // Asks for no more than the step needs: an account that may read a key
+    // but not write it must still see what is there.
+    bool open(HKEY root, wchar_t const* path, REGSAM access)
     {
-        return RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS, &key_) == ERROR_SUCCESS;
+        return RegOpenKeyExW(root, path, 0, access, &key_) == ERROR_SUCCESS;
     }
     // Open for writing, creating the key and any missing parents.
     bool openOrCreate(HKEY root, wchar_t const* path)
     {
-        if (open(root, path))
+        if (open(root, path, KEY_SET_VALUE))
             return true;
         key_ = nullptr;
         return RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
@@ -47,8 +50,8 @@ bool writeValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName, DWO
         return false;
     if (data == nullptr)
         return false;
-    RegSetValueExW(key.get(), valueName, 0, type, static_cast<BYTE const*>(data), size);
-    return true;
+    return RegSetValueExW(key.get(), valueName, 0, type, static_cast<BYTE const*>(data), size) ==
+           ERROR_SUCCESS;
 }
 
 } // namespace
@@ -56,7 +59,7 @@ bool writeValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName, DWO
 bool RegistryStore::hasValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName) const
 {
     ScopedKey key;
-    if (!key.open(root, keyPath))
+    if (!key.open(root, keyPath, KEY_QUERY_VALUE))
         return false;
     return RegQueryValueExW(key.get(), valueName, nullptr, nullptr, nullptr, nullptr) !=
            ERROR_FILE_NOT_FOUND;
@@ -65,10 +68,10 @@ bool RegistryStore::hasValue(HKEY root, wchar_t const* keyPath, wchar_t const* v
 bool RegistryStore::deleteValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName) const
 {
     ScopedKey key;
-    if (!key.open(root, keyPath))
+    if (!key.open(root, keyPath, KEY_SET_VALUE))
         return false;
-    RegDeleteValueW(key.get(), valueName);
-    return true;
+    LONG const result = RegDeleteValueW(key.get(), valueName);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 bool RegistryStore::writeString(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,

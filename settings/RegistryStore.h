@@ -6,16 +6,18 @@
 
 class RegistryStore {
 public:
-    // False when the key cannot be opened with full access or the value is
-    // absent; any other answer of the query (an empty value too) is true.
+    // False when the key cannot be opened for reading or the value is absent;
+    // any other answer of the query (an empty value too) is true.
     bool hasValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName) const;
 
-    // True when the key could be opened, whether or not the value existed.
+    // True when the value is gone: deleted, or it never existed under a key
+    // this account may change. False when the key is missing or the account
+    // may not change it.
     bool deleteValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName) const;
 
     // The writers create a missing key (and the keys above it). They return
-    // false when the key can be neither opened nor created or the data is
-    // null; the final set is not checked.
+    // true only when the value was set: false when the key can be neither
+    // opened nor created for writing, the data is null, or the set is refused.
     bool writeString(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
                      wchar_t const* text) const;
     // `count` bytes; 1 byte when count is 0.
@@ -26,8 +28,11 @@ public:
                     DWORD const* units, DWORD count) const;
 };
 
-// Keys and value names the program uses, all under HKEY_LOCAL_MACHINE.
+// Keys and value names the program uses, all under HKEY_LOCAL_MACHINE but
+// the per-user Run key, the fallback of an account that may not write the
+// machine's.
 extern wchar_t const kRunKeyPath[];
+extern wchar_t const kUserRunKeyPath[];
 extern wchar_t const kRunValueName[];
 extern wchar_t const kDriverKeyPath[];
 extern wchar_t const kDownScalingEnabledValue[];

@@ -92,3 +92,21 @@ TEST_F(RegistryStoreTest, PresenceAndDeletion)
     EXPECT_TRUE(store_.deleteValue(kRoot, path.c_str(), L"Empty"));
     EXPECT_FALSE(store_.hasValue(kRoot, path.c_str(), L"Empty"));
 }
+
+TEST_F(RegistryStoreTest, AKeyThisAccountMayOnlyReadIsReadTrulyAndEveryChangeIsRefused)
+{
+    std::wstring const path = key(L"Locked");
+    ASSERT_TRUE(store_.writeString(kRoot, path.c_str(), L"Run", L"x"));
+    wintest::KeyLock const lock(kRoot, path.c_str());
+    ASSERT_TRUE(lock.locked());
+
+    EXPECT_TRUE(store_.hasValue(kRoot, path.c_str(), L"Run"));
+    EXPECT_FALSE(store_.hasValue(kRoot, path.c_str(), L"Other"));
+    BYTE const one[1] = {1};
+    DWORD const unit = 1;
+    EXPECT_FALSE(store_.writeString(kRoot, path.c_str(), L"Run", L"y"));
+    EXPECT_FALSE(store_.writeBinary(kRoot, path.c_str(), L"Bin", one, 1));
+    EXPECT_FALSE(store_.writeDword(kRoot, path.c_str(), L"Dw", &unit, 1));
+    EXPECT_FALSE(store_.deleteValue(kRoot, path.c_str(), L"Run"));
+    EXPECT_EQ("1:4", stored(L"Locked", L"Run")) << "untouched";
+}

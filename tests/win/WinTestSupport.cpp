@@ -1,6 +1,7 @@
 #include "tests/win/WinTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <winternl.h>
 
@@ -263,6 +264,34 @@ bool readRegistryValue(HKEY root, wchar_t const* path, wchar_t const* name, DWOR
     RegCloseKey(key);
     data.assign(reinterpret_cast<char*>(buffer), result == ERROR_SUCCESS ? size : 0);
     return result == ERROR_SUCCESS;
+}
+
+KeyLock::KeyLock(HKEY root, wchar_t const* path)
+{
+    if (RegOpenKeyExW(root, path, 0, READ_CONTROL | WRITE_DAC, &key_) != ERROR_SUCCESS) {
+        key_ = nullptr;
+        return;
+    }
+    DWORD size = 0;
+    RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+    std::string saved(size, '\0');
+    PSECURITY_DESCRIPTOR denying = nullptr;
+    if (size == 0 ||
+        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, &saved[0], &size) != ERROR_SUCCESS ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x6;;;WD)(A;;KA;;;WD)",
+                                                              SDDL_REVISION_1, &denying, nullptr))
+        return;
+    if (RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, denying) == ERROR_SUCCESS)
+        saved_ = saved;
+    LocalFree(denying);
+}
+
+KeyLock::~KeyLock()
+{
+    if (locked())
+        RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, &saved_[0]);
+    if (key_ != nullptr)
+        RegCloseKey(key_);
 }
 
 LONG changeScreenMode(DWORD width, DWORD height, DWORD bitsPerPixel, DWORD flags)

@@ -75,6 +75,23 @@ long gdiObjectCount();
 bool readRegistryValue(HKEY root, wchar_t const* path, wchar_t const* name, DWORD& type,
                        std::string& data);
 
+// Denies everyone the writing of values and subkeys of an existing key, as
+// Windows does for an account without administrator rights, until it goes;
+// reading still works. The key's own descriptor comes back at the end.
+class KeyLock {
+public:
+    KeyLock(HKEY root, wchar_t const* path);
+    ~KeyLock();
+    KeyLock(KeyLock const&) = delete;
+    KeyLock& operator=(KeyLock const&) = delete;
+
+    bool locked() const { return !saved_.empty(); }
+
+private:
+    HKEY key_ = nullptr;
+    std::string saved_;
+};
+
 // A switch made without the program's code; flags 0 leaves the recorded
 // mode alone.
 LONG changeScreenMode(DWORD width, DWORD height, DWORD bitsPerPixel = 32, DWORD flags = 0);
