@@ -1,13 +1,12 @@
 // Apply: acts on every control of the settings window in one pass and saves
 // the choices. It is the only place where the user's choices are saved.
-#include <stdlib.h>
-
 #include "app/MainWindow.h"
 #include "controller/ToolController.h"
 #include "osd/OsdIndicator.h"
 #include "settings/SettingsTemplates.h"
 #include "tray/GlyphIcon.h"
 #include "tray/GlyphLayout.h"
+#include "tray/TrayMessages.h"
 
 namespace {
 
@@ -20,33 +19,11 @@ bool lastAppliedScalingSet = false;
 // a tray mode command) could start; one at a time is enough.
 bool applying = false;
 
+wchar_t const kSettingsNotSavedText[] = L"Settings could not be saved to Resolution.ini!";
+
 bool isChecked(HWND control)
 {
     return SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-// The executable's full path in double quotes, so that a path with spaces
-// ("...\KOVIX Tool.exe") cannot be taken for a shorter program. Null when the
-// whole path cannot be had; the caller then writes nothing rather than a
-// broken path. The caller frees the result.
-wchar_t* quotedExecutablePath()
-{
-    for (DWORD capacity = MAX_PATH; capacity <= 32768; capacity *= 2) {
-        wchar_t* quoted = static_cast<wchar_t*>(malloc((capacity + 3) * sizeof(wchar_t)));
-        if (quoted == nullptr)
-            return nullptr;
-        DWORD const length = GetModuleFileNameW(nullptr, quoted + 1, capacity);
-        if (length > 0 && length < capacity) {
-            quoted[0] = L'"';
-            quoted[length + 1] = L'"';
-            quoted[length + 2] = 0;
-            return quoted;
-        }
-        free(quoted);
-        if (length == 0)
-            return nullptr;
-    }
-    return nullptr;
 }
 
 struct LockRow {
@@ -85,6 +62,12 @@ void ToolController::apply()
     for (TrayIcon& icon : trayIcons)
         icon.remove();
     trayIcons[0].add(L"", title, getWindowIcon(mainWindow));
+    // With the main icon in, the lock icons come from step 12; a shell that
+    // refused it gets the retry once this Apply has set the flags.
+    if (trayIcons[0].added)
+        KillTimer(mainWindow, kTrayRetryTimerId);
+    else
+        SetTimer(mainWindow, kTrayRetryTimerId, kTrayRetryIntervalMs, nullptr);
 
     // 3-4. Menu check mark and the main icon's tip for the chosen mode.
     HMENU const menu = GetMenu(mainWindow);
@@ -94,16 +77,7 @@ void ToolController::apply()
     trayIcons[0].modify(L"", shown.tip, getWindowIcon(mainWindow));
 
     // 5. Start with Windows.
-    if (isChecked(startupCheck)) {
-        runAtStartup = true;
-        if (wchar_t* path = quotedExecutablePath()) {
-            registry.writeString(HKEY_LOCAL_MACHINE, kRunKeyPath, kRunValueName, path);
-            free(path);
-        }
-    } else {
-        runAtStartup = false;
-        registry.deleteValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kRunValueName);
-    }
+    applyStartWithWindows(isChecked(startupCheck));
 
     // 6-7. Downscaling; the set-up may ask questions and ask for a restart.
     scaling = isChecked(scalingCheck);
@@ -166,7 +140,8 @@ void ToolController::apply()
     };
     wchar_t text[kSettingsTextCapacity];
     formatResolutionSettings(values, text, kSettingsTextCapacity);
-    settingsFile.writeText(settingsPath, text);
+    if (!settingsFile.writeText(settingsPath, text))
+        showErrorNotice(kSettingsNotSavedText); // the old file stays whole
     copyText(content, kSettingsTextCapacity, text);
 
     // Last of all: the end of the session may close the program at the first

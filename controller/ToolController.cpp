@@ -44,7 +44,7 @@ void ToolController::loadSettings()
     wchar_t const* text =
         settingsFile.loadOrCreate(L"Resolution.ini", defaults, settingsPath, content, whole);
 
-    runAtStartup = registry.hasValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kRunValueName);
+    runAtStartup = startsWithWindows();
     mode = readModeSetting(text);
     scaling = readFlagSetting(text, L"Scaling", false);
 
@@ -138,6 +138,10 @@ void ToolController::restoreTrayIcons()
 
 void ToolController::retryTrayIcons()
 {
+    // Apply removes and re-adds every icon itself, from the boxes rather
+    // than from the flags it has not yet updated.
+    if (isApplying())
+        return;
     TrayIcon& main = trayIcons[0];
     // The tip is the one last asked for: the title, or the mode once set.
     if (!main.added)

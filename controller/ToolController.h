@@ -45,6 +45,19 @@ public:
     // The saved mode is restored at the end of the window build.
     void restoreStartupMode();
 
+    // Start with Windows: true when a Run value (the machine's or the
+    // user's) starts the program.
+    bool startsWithWindows() const;
+    // Writes the Run value, under the user's key when the machine's is
+    // refused; false when neither could be written.
+    bool registerToStart();
+    // Apply's step: stores or removes the value and puts the box right when
+    // the account's rights kept it from doing as asked.
+    void applyStartWithWindows(bool wanted);
+
+    // An error balloon on the main tray icon.
+    void showErrorNotice(wchar_t const* text);
+
     // Reads the three locks, redraws the icons whose lock changed and feeds
     // the on-screen display.
     void pollLockKeys();
@@ -54,6 +67,8 @@ public:
     // Asks, prepares the driver and asks for a restart; true when the user
     // wants the restart (requestRestart then starts it).
     bool offerDownscalingSetup();
+    // Both driver values written, or neither (false).
+    bool prepareDriverForDownscaling();
     void requestRestart();
     bool restartComputer(UINT flags);
 

@@ -18,14 +18,32 @@ bool ToolController::offerDownscalingSetup()
                     L"Do you wish to continue?",
                     L"Warning", MB_YESNO | MB_ICONWARNING) != IDYES)
         return false;
-    DWORD const supported = 1;
-    DWORD const pruningMode = 0;
-    registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingSupportedValue, &supported, 1);
-    registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, kPruningModeValue, &pruningMode, 1);
+    if (!prepareDriverForDownscaling()) {
+        // A restart would change nothing; the next Apply asks again.
+        MessageBoxW(mainWindow,
+                    L"Preparing downscaling needs administrator rights!\n"
+                    L"Nothing was changed.",
+                    L"Error!", MB_OK | MB_ICONERROR);
+        return false;
+    }
     return MessageBoxW(mainWindow,
                        L"To properly apply downscaled resolution your must restart the computer!\n"
                        L"Do you want to restart now?",
                        L"Question", MB_YESNO | MB_ICONINFORMATION) == IDYES;
+}
+
+bool ToolController::prepareDriverForDownscaling()
+{
+    DWORD const supported = 1;
+    DWORD const pruningMode = 0;
+    if (!registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingSupportedValue,
+                             &supported, 1))
+        return false;
+    if (registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, kPruningModeValue, &pruningMode, 1))
+        return true;
+    // Half a preparation would stop the questions for good: take it back.
+    registry.deleteValue(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingSupportedValue);
+    return false;
 }
 
 void ToolController::requestRestart()

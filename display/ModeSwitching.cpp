@@ -16,6 +16,11 @@ void ToolController::reportSwitchResult(LONG result)
     trayIcons[0].showBalloon(balloon.text, balloon.title, balloon.timeoutMs, balloon.infoFlags);
 }
 
+void ToolController::showErrorNotice(wchar_t const* text)
+{
+    trayIcons[0].showBalloon(text, L"Error", kBalloonTimeoutMs, kBalloonError);
+}
+
 void ToolController::switchThroughNative(ResolutionMode target)
 {
     SwitchSteps const steps = throughNativeSteps(target);

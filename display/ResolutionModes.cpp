@@ -14,9 +14,7 @@ DetectedSize const kDetectedSizes[] = {
     {1000, 600, kMode1000x600}, {1024, 600, kMode1024x600}, {640, 480, kMode640x480},
 };
 
-uint32_t const kBalloonTimeoutMs = 3000;
 uint32_t const kBalloonWarning = 2; // NIIF_WARNING
-uint32_t const kBalloonError = 3;   // NIIF_ERROR
 
 long const kSwitchSuccessful = 0; // DISP_CHANGE_SUCCESSFUL
 long const kSwitchRestart = 1;    // DISP_CHANGE_RESTART

@@ -44,6 +44,10 @@ struct ModeDisplayValues {
 };
 ModeDisplayValues modeDisplayValues(ResolutionMode mode);
 
+// Every balloon notice of the program shows this long; errors carry this flag.
+uint32_t const kBalloonTimeoutMs = 3000;
+uint32_t const kBalloonError = 3; // NIIF_ERROR
+
 // Balloon notice on the main tray icon for a ChangeDisplaySettingsW result.
 struct SwitchBalloon {
     wchar_t const* text;

@@ -56,6 +56,19 @@ bool writeAll(HANDLE file, unsigned char const* bytes, size_t size)
     return true;
 }
 
+// "Access denied" is the answer both for a file that another program holds
+// for a moment and for one this account may never replace, or a folder in
+// its place. Only the first is worth waiting for.
+bool mayBecomeReplaceable(wchar_t const* path)
+{
+    DWORD const attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    ScopedHandle target(CreateFileW(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return target.valid() || GetLastError() != ERROR_ACCESS_DENIED;
+}
+
 // Moves the new text into place. Another program that has the file open for
 // a moment (an editor, a virus scanner) makes the replace fail with a sharing
 // error; waiting a little is better than losing the save.
@@ -65,8 +78,8 @@ bool replaceFile(wchar_t const* temporary, wchar_t const* path)
         if (MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             return true;
         DWORD const error = GetLastError();
-        bool const busy = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-                          error == ERROR_LOCK_VIOLATION;
+        bool const busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                          (error == ERROR_ACCESS_DENIED && mayBecomeReplaceable(path));
         if (!busy || attempt >= 20)
             return false;
         Sleep(50);

@@ -613,3 +613,137 @@ TEST_F(ApplyTest, DISABLED_YesThenYesHandsTheRestartToTheSystemAndTheSessionEnds
     written.kbInd = 0;
     EXPECT_EQ(writtenText(written), settings());
 }
+
+// ---- Without administrator rights: the machine's keys refuse every write,
+// as Windows does for a program that runs without elevation.
+
+namespace {
+
+wchar_t const kUserRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// The Run value under the user's own key; empty when absent.
+std::wstring userRunValue()
+{
+    DWORD type = 0;
+    std::string data;
+    if (!wintest::readRegistryValue(HKEY_CURRENT_USER, kUserRunKey, kRunValue, type, data))
+        return L"";
+    return registryText(data);
+}
+
+void deleteUserRunValue()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kUserRunKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueW(key, kRunValue);
+    RegCloseKey(key);
+}
+
+class WithoutRights : public ApplyTest {
+protected:
+    void SetUp() override
+    {
+        ApplyTest::SetUp();
+        deleteUserRunValue();
+    }
+    void TearDown() override
+    {
+        ApplyTest::TearDown();
+        deleteUserRunValue();
+        SetFileAttributesW(settingsPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+
+    // "E&xit", then a new start on the same files.
+    HWND restart(std::string const& settings)
+    {
+        PostMessageW(tool_.mainWindow(), WM_COMMAND, 105, 0);
+        EXPECT_EQ(0, tool_.waitForExit(10000));
+        return startWith(settings);
+    }
+};
+
+} // namespace
+
+TEST_F(WithoutRights, StartWithWindowsLandsUnderTheUsersKeyAndCountsFromThere)
+{
+    wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey);
+    ASSERT_TRUE(lock.locked());
+    std::string const edited = handEdited("800,480", "0", "0", "0");
+    ASSERT_NE(nullptr, startWith(edited));
+    EXPECT_FALSE(isButtonChecked(c_.startup));
+
+    ASSERT_TRUE(clickAndWait(c_.startup));
+    ASSERT_TRUE(clickAndWait(c_.apply));
+    DWORD type = 0;
+    readMachineValue(kRunKey, kRunValue, &type);
+    EXPECT_EQ(0u, type) << "the machine's key refused it";
+    EXPECT_EQ(L"\"" + tool_.exePath() + L"\"", userRunValue());
+    EXPECT_TRUE(isButtonChecked(c_.startup));
+
+    ASSERT_NE(nullptr, restart(edited));
+    EXPECT_TRUE(isButtonChecked(c_.startup)) << "the user's value counts at the next start";
+    ASSERT_TRUE(clickAndWait(c_.startup));
+    ASSERT_TRUE(clickAndWait(c_.apply));
+    EXPECT_EQ(L"", userRunValue()) << "deleted";
+    EXPECT_FALSE(isButtonChecked(c_.startup));
+}
+
+TEST_F(WithoutRights, AMachineValueThisAccountMayNotDeleteShowsAndStays)
+{
+    std::wstring const earlier = L"\"C:\\Tools\\KOVIX Tool.exe\"";
+    std::string const data(reinterpret_cast<char const*>(earlier.c_str()),
+                           (earlier.size() + 1) * sizeof(wchar_t));
+    ASSERT_TRUE(writeMachineValue(kRunKey, kRunValue, REG_SZ, data));
+    wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey);
+    ASSERT_TRUE(lock.locked());
+    ASSERT_NE(nullptr, startWith(handEdited("800,480", "0", "0", "0")));
+    EXPECT_TRUE(isButtonChecked(c_.startup)) << "read with the rights this account has";
+
+    ASSERT_TRUE(clickAndWait(c_.startup));
+    ASSERT_TRUE(clickAndWait(c_.apply));
+    EXPECT_TRUE(isButtonChecked(c_.startup)) << "it still starts the program";
+    EXPECT_TRUE(waitForBalloon(L"Only an administrator can turn off Start with Windows!"));
+
+    // Left on: the earlier value goes on working, and no second one is added.
+    ASSERT_TRUE(clickAndWait(c_.apply));
+    EXPECT_EQ(data, readMachineValue(kRunKey, kRunValue));
+    EXPECT_EQ(L"", userRunValue());
+}
+
+TEST_F(WithoutRights, ALockedDriverKeyEndsTheSetUpInAnErrorAndAnUnsavableFileInABalloon)
+{
+    ASSERT_TRUE(writeMachineValue(kDriverKey, kEnabled, REG_BINARY, std::string(4, '\0')));
+    wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kDriverKey);
+    ASSERT_TRUE(lock.locked());
+    HWND const main = startWith(handEdited("800,480", "1", "0", "0"));
+    ASSERT_NE(nullptr, main);
+    std::string const before = settings();
+    ASSERT_TRUE(SetFileAttributesW(settingsPath().c_str(), FILE_ATTRIBUTE_READONLY));
+
+    postClick(c_.apply);
+    HWND const warning = waitForBox(L"Warning");
+    ASSERT_NE(nullptr, warning);
+    ASSERT_TRUE(answer(warning, IDYES));
+    HWND const error = waitForBox(L"Error!");
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(L"Preparing downscaling needs administrator rights!\nNothing was changed.",
+              messageBoxText(error));
+    EXPECT_EQ(main, GetWindow(error, GW_OWNER));
+    EXPECT_EQ(1, openBoxes()) << "no restart question";
+    DWORD type = 0;
+    readMachineValue(kDriverKey, kSupported, &type);
+    EXPECT_EQ(0u, type);
+    readMachineValue(kDriverKey, kPruningMode, &type);
+    EXPECT_EQ(0u, type);
+
+    ASSERT_TRUE(answer(error, IDOK));
+    EXPECT_TRUE(waitForBalloon(L"Settings could not be saved to Resolution.ini!"));
+    EXPECT_EQ(before, settings()) << "the old file stays whole";
+
+    // Still unprepared: the next Apply asks again.
+    postClick(c_.apply);
+    HWND const again = waitForBox(L"Warning");
+    ASSERT_NE(nullptr, again);
+    EXPECT_TRUE(answer(again, IDNO));
+}

@@ -1,5 +1,6 @@
 #include "tests/e2e/ToolProcess.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 #include <stdlib.h>
 
@@ -71,6 +72,7 @@ ToolProcess::~ToolProcess()
 
 bool ToolProcess::start(std::wstring const& arguments)
 {
+    main_ = nullptr; // a restart has a window of its own
     std::wstring commandLine = L"\"" + exe_ + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
@@ -570,4 +572,65 @@ bool runningInRig()
     wchar_t value[8] = {};
     return GetEnvironmentVariableW(L"KOVIX_RIG", value, ARRAYSIZE(value)) > 0 &&
            std::wstring(value) == L"1";
+}
+
+// ---------------------------------------------------------------- balloons
+
+namespace {
+
+// The text of a tooltip of another process (the shell shows the tray's
+// balloons), read through memory of that process: the tooltip copies the
+// text into the buffer that the request points to.
+std::wstring tooltipText(HWND tooltip)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(tooltip, &processId);
+    HANDLE const process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process == nullptr)
+        return L"";
+    wchar_t text[256] = {};
+    SIZE_T const size = sizeof(TTTOOLINFOW) + sizeof(text);
+    BYTE* const remote =
+        static_cast<BYTE*>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+    if (remote != nullptr) {
+        TTTOOLINFOW info = {};
+        info.cbSize = sizeof(info);
+        info.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof(info));
+        DWORD_PTR found = 0;
+        if (!WriteProcessMemory(process, remote, &info, sizeof(info), nullptr) ||
+            !WriteProcessMemory(process, remote + sizeof(info), text, sizeof(text), nullptr) ||
+            !SendMessageTimeoutW(tooltip, TTM_ENUMTOOLSW, 0, LPARAM(remote), SMTO_ABORTIFHUNG, 2000,
+                                 &found) ||
+            found == 0 ||
+            !ReadProcessMemory(process, remote + sizeof(info), text, sizeof(text) - sizeof(wchar_t),
+                               nullptr))
+            text[0] = 0;
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
+}
+
+BOOL CALLBACK collectBalloon(HWND window, LPARAM param)
+{
+    if (IsWindowVisible(window) && windowClass(window) == TOOLTIPS_CLASSW &&
+        (GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON))
+        reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(tooltipText(window));
+    return TRUE;
+}
+
+} // namespace
+
+bool waitForBalloon(std::wstring const& text, DWORD timeoutMs)
+{
+    return waitUntil([&] {
+        std::vector<std::wstring> shown;
+        EnumWindows(collectBalloon, reinterpret_cast<LPARAM>(&shown));
+        for (std::wstring const& balloon : shown) {
+            if (balloon == text)
+                return true;
+        }
+        return false;
+    }, timeoutMs);
 }

@@ -121,6 +121,9 @@ std::wstring messageBoxText(HWND box);
 
 UINT toolIconId(DWORD processId, UINT number);
 bool trayIconPresent(HWND owner, UINT id);
+// A balloon notice with this text shows (from any icon). The shell waits a
+// moment before it shows one and then keeps it up for ten seconds or more.
+bool waitForBalloon(std::wstring const& text, DWORD timeoutMs = 15000);
 
 // ---- The machine: registry values, display mode, host commands.
 

@@ -98,6 +98,19 @@ TEST(SettingsFileWrite, AReadOnlyFileStaysWholeAndTheFailureIsReported)
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+TEST(SettingsFileWrite, AFolderInTheFilesPlaceFailsWithoutWaiting)
+{
+    TempFolder folder;
+    SettingsFile file;
+    std::wstring const path = folder.file(L"dir.ini");
+    ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+    DWORD const start = GetTickCount();
+    EXPECT_FALSE(file.writeText(path.c_str(), L"[h]\nnew=1;"));
+    // The wait for a busy file takes a second; this refusal is for good.
+    EXPECT_LT(GetTickCount() - start, 500u);
+    EXPECT_FALSE(fileExists(folder.file(L"dir.in~")));
+}
+
 } // namespace
 
 namespace {

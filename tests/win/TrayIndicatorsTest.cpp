@@ -161,3 +161,72 @@ TEST_F(TrayIndicators, TheControllerTakesItsIconsWithItButACopyDoesNot)
     for (UINT const id : ids)
         EXPECT_FALSE(shellHasIcon(window_, id));
 }
+
+namespace {
+
+struct HeldIcon {
+    HWND owner;
+    UINT id;
+};
+
+// The shell takes the main icon only while Apply's question is open: the
+// held identifier is let go, the retry timer has time to fire, then No.
+DWORD WINAPI releaseDuringTheQuestion(LPVOID param)
+{
+    HeldIcon const& held = *static_cast<HeldIcon const*>(param);
+    HWND box = nullptr;
+    for (int i = 0; i < 500 && box == nullptr; ++i) {
+        Sleep(20);
+        box = FindWindowW(L"#32770", L"Warning");
+    }
+    shellDeleteIcon(held.owner, held.id);
+    Sleep(2 * kTrayRetryIntervalMs + 500);
+    PostMessageW(box, WM_COMMAND, IDNO, 0);
+    return 0;
+}
+
+} // namespace
+
+TEST_F(TrayIndicators, ARetryDuringApplysQuestionBringsBackNoIconWhoseBoxWasTurnedOff)
+{
+    HKEY driver = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverKeyPath, 0, KEY_SET_VALUE, &driver) == ERROR_SUCCESS) {
+        RegDeleteValueW(driver, kDownScalingSupportedValue); // so that Apply asks
+        RegCloseKey(driver);
+    }
+    TempFolder folder;
+    ToolController controller(nullptr);
+    bindController(controller, window_);
+    timerTarget = &controller;
+    HeldIcon const held = {window_, 0x400001u};
+    ASSERT_TRUE(shellAddIcon(held.owner, held.id));
+    controller.setUpIndicators(false); // refused: the retry timer runs
+    ASSERT_FALSE(controller.trayIcons[0].added);
+
+    // Scaling on as loaded, Num Lock's box just turned off, Caps Lock's on.
+    auto checkBox = [&](bool on) {
+        HWND const box = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | BS_AUTOCHECKBOX, 0, 0, 10, 10,
+                                         window_, nullptr, nullptr, nullptr);
+        SendMessageW(box, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+        return box;
+    };
+    controller.scaling = true;
+    controller.mode = 1;
+    controller.scalingCheck = checkBox(true);
+    controller.numLockCheck = checkBox(false);
+    controller.capsLockCheck = checkBox(true);
+    lstrcpynW(controller.settingsPath, folder.file(L"Resolution.ini").c_str(), MAX_PATH);
+
+    HANDLE const helper = CreateThread(nullptr, 0, releaseDuringTheQuestion,
+                                       const_cast<HeldIcon*>(&held), 0, nullptr);
+    controller.apply();
+    WaitForSingleObject(helper, INFINITE);
+    CloseHandle(helper);
+    pumpMessages(kTrayRetryIntervalMs + 500);
+
+    EXPECT_TRUE(controller.trayIcons[0].added) << "the retry took the main icon after Apply";
+    EXPECT_FALSE(controller.trayIcons[1].added);
+    EXPECT_FALSE(shellHasIcon(window_, controller.trayIcons[1].id)) << "Num Lock's box is off";
+    EXPECT_TRUE(shellHasIcon(window_, controller.trayIcons[2].id));
+    EXPECT_FALSE(KillTimer(window_, kTrayRetryTimerId)) << "the timer stopped itself";
+}
