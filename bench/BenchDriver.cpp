@@ -3,13 +3,14 @@
 //   bench_driver.exe wait-ready              the program's window is up
 //   bench_driver.exe latency COUNT           Caps Lock toggles to OSD and tray
 //   bench_driver.exe startup RUNS TOOL FLOOR start-up time against the floor
+//   bench_driver.exe tool-startup RUNS TOOL LIMIT  start-up time of TOOL alone
+//                                            (the i686 build under emulation)
 //   bench_driver.exe osd-xid                 the OSD window's X window id
 //   bench_driver.exe apply-flood PAIRS       queue PAIRS of (toggle, Apply)
 //   bench_driver.exe exit                    "E&xit" the program
 //   bench_driver.exe wait-gone               no window of the program is left
 #include <windows.h>
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -115,18 +116,11 @@ HWND findChild(HWND parent, wchar_t const* text)
 }
 
 // The identifier of a process's first tray icon: its module address + 1.
-UINT firstIconId(DWORD processId)
+// The program numbers its icons from its instance, which its main window
+// carries (a module snapshot of a 32-bit process misses the executable).
+UINT firstIconId(HWND mainWindow)
 {
-    HANDLE const snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    MODULEENTRY32W module = {};
-    module.dwSize = sizeof(module);
-    UINT id = 0;
-    if (Module32FirstW(snapshot, &module))
-        id = UINT(reinterpret_cast<UINT_PTR>(module.hModule)) + 1;
-    CloseHandle(snapshot);
-    return id;
+    return UINT(GetWindowLongPtrW(mainWindow, GWLP_HINSTANCE)) + 1;
 }
 
 bool shellHas(HWND owner, UINT id)
@@ -393,8 +387,9 @@ double timeFloorStart(std::wstring const& exe)
 }
 
 // Seconds from CreateProcess to the main window shown with its controls and
-// the main tray icon in the shell; 0 on a time-out.
-double timeToolStart(std::wstring const& exe, double& windowSeconds, double& iconSeconds)
+// the main tray icon in the shell; 0 when that takes over `limitSeconds`.
+double timeToolStart(std::wstring const& exe, double& windowSeconds, double& iconSeconds,
+                     double limitSeconds = 20)
 {
     PROCESS_INFORMATION process = {};
     double const start = secondsNow();
@@ -413,11 +408,11 @@ double timeToolStart(std::wstring const& exe, double& windowSeconds, double& ico
         if (windowSeconds == 0 && IsWindowVisible(window) && GetWindow(window, GW_CHILD) != nullptr)
             windowSeconds = now;
         if (iconId == 0)
-            iconId = firstIconId(process.dwProcessId);
+            iconId = firstIconId(window);
         if (iconSeconds == 0 && iconId != 0 && shellHas(window, iconId))
             iconSeconds = now;
         return windowSeconds > 0 && iconSeconds > 0;
-    }, 20);
+    }, limitSeconds);
     endProcess(process, window, true);
     return up ? std::max(windowSeconds, iconSeconds) : 0;
 }
@@ -451,6 +446,36 @@ int runStartup(int runs, std::wstring const& tool, std::wstring const& floor)
     figure("startup_tool_icon_median_ms", median(iconTimes));
     figure("startup_floor_median_ms", median(floorTimes));
     figure("startup_floor_worst_ms", worst(floorTimes));
+    return failures == 0 ? 0 : 1;
+}
+
+// The start-up of the program alone, up to `limitSeconds` a start, as
+// figures NAME_runs, NAME_failures, NAME_median_ms, NAME_worst_ms,
+// NAME_window_median_ms and NAME_icon_median_ms.
+int runToolStartup(int runs, std::wstring const& tool, double limitSeconds, std::string const& name)
+{
+    std::vector<double> toolTimes;
+    std::vector<double> windowTimes;
+    std::vector<double> iconTimes;
+    int failures = 0;
+    for (int run = 0; run < runs; ++run) {
+        double windowTime = 0;
+        double iconTime = 0;
+        double const toolTime = timeToolStart(tool, windowTime, iconTime, limitSeconds);
+        if (toolTime == 0) {
+            ++failures;
+            continue;
+        }
+        toolTimes.push_back(toolTime * 1e3);
+        windowTimes.push_back(windowTime * 1e3);
+        iconTimes.push_back(iconTime * 1e3);
+    }
+    figure((name + "_runs").c_str(), double(toolTimes.size()));
+    figure((name + "_failures").c_str(), failures);
+    figure((name + "_median_ms").c_str(), median(toolTimes));
+    figure((name + "_worst_ms").c_str(), worst(toolTimes));
+    figure((name + "_window_median_ms").c_str(), median(windowTimes));
+    figure((name + "_icon_median_ms").c_str(), median(iconTimes));
     return failures == 0 ? 0 : 1;
 }
 
@@ -517,6 +542,8 @@ int wmain(int argc, wchar_t** argv)
         return runLatency(argc > 2 ? _wtoi(argv[2]) : 50);
     if (mode == L"startup" && argc > 4)
         return runStartup(_wtoi(argv[2]), argv[3], argv[4]);
+    if (mode == L"tool-startup" && argc > 4)
+        return runToolStartup(_wtoi(argv[2]), argv[3], _wtof(argv[4]), "i686_startup");
     if (mode == L"osd-xid")
         return printOsdXid();
     if (mode == L"apply-flood")
@@ -526,6 +553,7 @@ int wmain(int argc, wchar_t** argv)
     if (mode == L"wait-gone")
         return waitGone();
     fprintf(stderr, "usage: bench_driver.exe wait-ready | latency N | startup RUNS TOOL FLOOR | "
+                    "tool-startup RUNS TOOL LIMIT_SECONDS | "
                     "osd-xid | apply-flood PAIRS | exit | wait-gone\n");
     return 2;
 }

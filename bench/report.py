@@ -104,6 +104,16 @@ def main():
             fmt(num(f, "startup_tool_icon_median_ms"), digits=0), fmt(floor, digits=0)),
         fmt(ratio(tool, floor), "x"), "no goal")
 
+    i686 = num(f, "i686_startup_median_ms")
+    row("Start-up of the shipped i686 exe under CPU emulation (median of %s)"
+        % fmt(num(f, "i686_startup_runs"), digits=0),
+        "reported beside the x86_64 start-up",
+        "%s ms (window %s, icon %s, worst %s); 32-bit Wine under qemu-i386" % (
+            fmt(i686, digits=0), fmt(num(f, "i686_startup_window_median_ms"), digits=0),
+            fmt(num(f, "i686_startup_icon_median_ms"), digits=0),
+            fmt(num(f, "i686_startup_worst_ms"), digits=0)),
+        fmt(ratio(i686, tool), "x"), "no goal")
+
     failed = num(f, "glyph_failed")
     growth = num(f, "glyph_private_growth")
     row("Glyph rendering (%s renders)" % fmt(num(f, "glyph_renders"), digits=0),

@@ -21,6 +21,8 @@
 #             the tray strip's pixels do (read on a thread of its own)
 #   startup   process start to the main window shown and the main tray icon
 #             in the shell, against the floor's start to its window shown
+#   i686      the same start-up of the shipped i686 exe, which 32-bit Wine
+#             runs under CPU emulation here (reported, no goal)
 #   glyph     100,000 makeGlyphIcon + DestroyIcon (bench/GlyphBench.cpp)
 #   soak      345,600 polls of the production controller with the OSD on,
 #             locks toggled every 100 polls (bench/SoakBench.cpp)
@@ -48,7 +50,7 @@ while [ $# -gt 0 ]; do
     --quick) quick=1; shift ;;
     --inside) inside=1; shift ;;
     --only) [ $# -ge 2 ] || set -- --help; ONLY=$2; shift 2 ;;
-    *) echo "usage: bash bench/run.sh [--quick] [--only idle,latency,startup,glyph,soak,kills,release,fuzz]" >&2
+    *) echo "usage: bash bench/run.sh [--quick] [--only idle,latency,startup,i686,glyph,soak,kills,release,fuzz]" >&2
        exit 2 ;;
   esac
 done
@@ -61,6 +63,7 @@ if [ "$quick" = 1 ]; then
 else
   IDLE_SECONDS=120 TOGGLES=50 STARTUPS=10 RENDERS=100000 POLLS=345600 KILLS=200 FUZZ_SECONDS=600
 fi
+I686_STARTUPS=3 # about a minute each
 
 say() { echo "bench: $*" >&2; }
 record() { echo "$1 $2" >>"$RESULTS"; }
@@ -88,12 +91,13 @@ cpu_seconds() {
   awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($12 + $13) / hz }' <<<"$stat"
 }
 
-# A folder with the program and the given Resolution.ini.
+# A folder with the program (the x86_64 build, or the executable $3) and
+# the given Resolution.ini.
 tool_folder() {
   local dir=$WORK/$1
   rm -rf "$dir"
   mkdir -p "$dir"
-  cp "$W64/KOVIX Tool.exe" "$dir/"
+  cp "${3:-$W64/KOVIX Tool.exe}" "$dir/"
   [ -n "${2:-}" ] && printf '%s' "$2" >"$dir/Resolution.ini"
   echo "$dir"
 }
@@ -228,6 +232,13 @@ inside_rig() {
       "Z:${W64//\//\\}\\bench\\floor_indicator.exe" | tee -a "$RESULTS" || say "start-up: failures"
   fi
 
+  if want i686; then
+    say "start-up of the i686 exe under CPU emulation: $I686_STARTUPS starts"
+    tool_folder i686 "$(settings_text 1 1)" "$RELEASE/KOVIX Tool.exe" >/dev/null
+    "$WINE" "$DRIVER" tool-startup "$I686_STARTUPS" "Z:${WORK//\//\\}\\i686\\KOVIX Tool.exe" 240 |
+      tee -a "$RESULTS" || say "i686 start-up: failures"
+  fi
+
   if want glyph; then
     say "glyph rendering: $RENDERS renders"
     bash -c 'exec "$WINE" "$0" "$1" --linux-pid $$' "$W64/bench/glyph_bench.exe" "$RENDERS" |
@@ -273,7 +284,7 @@ elif [ -f "$RESULTS" ]; then
   done
 fi
 
-if want idle || want latency || want startup || want glyph || want soak || want kills; then
+if want idle || want latency || want startup || want i686 || want glyph || want soak || want kills; then
   KOVIX_RIG_TRACE=0 bash tools/rig.sh exec -- bash "$REPO/bench/run.sh" --inside \
     $([ "$quick" = 1 ] && echo --quick) ${ONLY:+--only "$ONLY"} || say "the rig run ended with status $?"
 fi
