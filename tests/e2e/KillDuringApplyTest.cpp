@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
@@ -20,30 +21,10 @@ int const kQueuedApplies = 300;
 // rounds write in turn.
 std::string wholeText(bool numLock)
 {
-    return std::string("[KOVIX Tool resolution settings]\r\n"
-                       "Resolution=800,480;\r\n"
-                       "Scaling=0;\r\n"
-                       "Minimized=0;\r\n"
-                       ";For transparency, use '8487297'. Eg. \"NumLckBG=8487297;\"\r\n"
-                       "NumLock=") + (numLock ? "1" : "0") + ";\r\n"
-           "NumLckBG=0;\r\n"
-           "NumLckFG=65280;\r\n"
-           "CapsLock=1;\r\n"
-           "CpsLckBG=0;\r\n"
-           "CpsLckFG=65535;\r\n"
-           "ScrlLock=1;\r\n"
-           "ScrLckBG=0;\r\n"
-           "ScrLckFG=16776960;\r\n"
-           "\r\n"
-           "[OSD Settings]\r\n"
-           ";For extra OSD settings go to OSD.ini\r\n"
-           ";OSD keyboard indicator on\\off\r\n"
-           "KbInd=1;\r\n"
-           ";Color of the OSD keyboard indicator\r\n"
-           "KbIndClr=12616523;\r\n"
-           ";Position of the OSD, 1 = top-left, 2 = top-right, 3 = bottom-left, 4 = bottom-right, "
-           "5 = mid-left, 6 = mid-right\r\n"
-           "KbIndPos=4;";
+    std::string text = defaultSettingsText();
+    if (!numLock)
+        text.replace(text.find("NumLock=1;"), 10, "NumLock=0;");
+    return text;
 }
 
 struct ChildSearch {
