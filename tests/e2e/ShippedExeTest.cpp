@@ -154,10 +154,9 @@ TEST_F(DISABLED_ShippedExe, OsdSitsBottomRightAndItsCpuLineFollowsProcStat)
     EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(window) && placedFor(4, window, 800, 480); },
                           slowed(3000)))
         << describe(windowRect(window));
-    // The CPU line comes with the second sample, a second after the first.
-
-    // One core kept busy; the OSD samples a second at a time, /proc/stat
-    // is read over the whole time the figures are read.
+    // One core kept busy. The OSD samples a second at a time (its CPU line
+    // comes with the second sample); /proc/stat is read over the whole time
+    // the figures are read.
     wintest::BusyCore const busy;
     waitUntil([] { return false; }, 2000);
     wintest::CpuJiffies const before = wintest::readProcStat("cpu");
