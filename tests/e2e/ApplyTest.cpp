@@ -281,6 +281,16 @@ protected:
         return waitUntil([&] { return !IsWindow(box); });
     }
 
+    // Apply, Yes to the downscaling warning, then the box that follows.
+    HWND applyAndAgreeToPrepare(wchar_t const* nextCaption)
+    {
+        postClick(c_.apply);
+        HWND const warning = waitForBox(L"Warning");
+        if (warning == nullptr || !answer(warning, IDYES))
+            return nullptr;
+        return waitForBox(nextCaption);
+    }
+
     int openBoxes() const { return countProcessWindows(tool_.id(), L"#32770"); }
 
     // Apply's last step, the file replaced since `before`, then holding
@@ -495,11 +505,7 @@ TEST_F(ApplyTest, YesThenNoPreparesTheDriverWithoutARestartAndTheNextApplyAsksNo
     EXPECT_TRUE(isButtonChecked(c_.scaling));
     deleteMachineValue(kDriverKey, kEnabled); // written at start; Apply writes it again
 
-    postClick(c_.apply);
-    HWND const warning = waitForBox(L"Warning");
-    ASSERT_NE(nullptr, warning);
-    ASSERT_TRUE(answer(warning, IDYES));
-    HWND const question = waitForBox(L"Question");
+    HWND const question = applyAndAgreeToPrepare(L"Question");
     ASSERT_NE(nullptr, question);
     EXPECT_EQ(std::wstring(kQuestionText), messageBoxText(question));
     DWORD type = 0;
@@ -581,11 +587,7 @@ TEST_F(ApplyTest, DISABLED_YesThenYesHandsTheRestartToTheSystemAndTheSessionEnds
     // Scaling on already, so that Apply has no switch to make afterwards.
     HWND const main = startWith(handEdited("800,480", "1", "0", "0"));
     ASSERT_NE(nullptr, main);
-    postClick(c_.apply);
-    HWND const warning = waitForBox(L"Warning");
-    ASSERT_NE(nullptr, warning);
-    ASSERT_TRUE(answer(warning, IDYES));
-    HWND const question = waitForBox(L"Question");
+    HWND const question = applyAndAgreeToPrepare(L"Question");
     ASSERT_NE(nullptr, question);
     ASSERT_TRUE(answer(question, IDYES));
 
@@ -721,11 +723,7 @@ TEST_F(WithoutRights, ALockedDriverKeyEndsTheSetUpInAnErrorAndAnUnsavableFileInA
     std::string const before = settings();
     ASSERT_TRUE(SetFileAttributesW(settingsPath().c_str(), FILE_ATTRIBUTE_READONLY));
 
-    postClick(c_.apply);
-    HWND const warning = waitForBox(L"Warning");
-    ASSERT_NE(nullptr, warning);
-    ASSERT_TRUE(answer(warning, IDYES));
-    HWND const error = waitForBox(L"Error!");
+    HWND const error = applyAndAgreeToPrepare(L"Error!");
     ASSERT_NE(nullptr, error);
     EXPECT_EQ(L"Preparing downscaling needs administrator rights!\nNothing was changed.",
               messageBoxText(error));
