@@ -2,9 +2,10 @@
 // emulation and driven from outside. A start costs about a minute, so one
 // start serves the whole suite: its cases run in order on the program the
 // suite started (first start, files, window, tray, OSD, a mode command, Run
-// value, exit). The suite is disabled in the ordinary run; the i686 layer of
-// tools/test.sh runs it with KOVIX_TOOL_EXE naming the release build. Cases
-// for another start get a suite of their own beside this one.
+// value, a later start's /mode, exit, then /exit with nothing running). The
+// suite is disabled in the ordinary run; the i686 layer of tools/test.sh runs
+// it with KOVIX_TOOL_EXE naming the release build. Cases for another start
+// get a suite of their own beside this one.
 //
 // The memory line of the OSD is not judged here: under the emulation 32-bit
 // Wine reads wrong memory counts on a machine with more than 4 GiB.
@@ -235,8 +236,31 @@ TEST_F(DISABLED_ShippedExe, StartWithWindowsWritesTheQuotedRunValueAndDeletesIt)
     EXPECT_EQ(0u, type) << "deleted";
 }
 
+TEST_F(DISABLED_ShippedExe, ALaterStartsModeCommandSwitchesThroughTheRunningCopy)
+{
+    TempFolder other;
+    ToolProcess later(other);
+    ToolProcess::CommandRun const run = later.run(L"/mode 800x600", slowed(8000));
+    EXPECT_EQ(0, run.exitCode) << "box: " << std::string(run.boxText.begin(), run.boxText.end());
+    EXPECT_FALSE(run.hadMainWindow);
+    EXPECT_EQ("800x600", hostScreenSize(*folder_));
+    EXPECT_EQ(defaultSettingsText("800,600"), settings());
+    EXPECT_FALSE(fileExists(other.file(L"Resolution.ini"))) << "only the running copy's files";
+
+    ASSERT_TRUE(sendCommand(main_, kMode800x480));
+    EXPECT_EQ("800x480", hostScreenSize(*folder_));
+}
+
 TEST_F(DISABLED_ShippedExe, ExitEndsTheProgramWithCodeZero)
 {
     PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0);
     EXPECT_EQ(0, tool_->waitForExit(slowed(5000)));
+
+    // With no copy left, /exit starts nothing.
+    TempFolder other;
+    ToolProcess later(other);
+    ToolProcess::CommandRun const run = later.run(L"/exit", slowed(8000));
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_FALSE(run.hadMainWindow);
+    EXPECT_FALSE(fileExists(other.file(L"Resolution.ini")));
 }
