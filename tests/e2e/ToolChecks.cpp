@@ -279,14 +279,9 @@ bool placedFor(int position, HWND window, int screenWidth, int screenHeight)
 SIZE osdTextSize(wchar_t const* text)
 {
     HFONT const font = createOsdFont();
-    HDC const screen = GetDC(nullptr);
-    HGDIOBJ const previous = SelectObject(screen, font);
-    RECT rect = {0, 0, 0, 0};
-    DrawTextW(screen, text, -1, &rect, DT_CALCRECT);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
+    SIZE const size = wintest::textSize(font, text);
     DeleteObject(font);
-    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+    return size;
 }
 
 // ------------------------------------------------------------------ pixels

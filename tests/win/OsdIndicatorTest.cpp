@@ -37,14 +37,9 @@ OsdIndicator& makeOsd(COLORREF textColour = kTextColour, unsigned position = 4)
 SIZE measuredText(wchar_t const* text)
 {
     HFONT const font = makeUiFont(Bold | Antialiased);
-    HDC const screen = GetDC(nullptr);
-    HGDIOBJ const previous = SelectObject(screen, font);
-    RECT rect = {0, 0, 0, 0};
-    DrawTextW(screen, text, -1, &rect, DT_CALCRECT);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
+    SIZE const size = wintest::textSize(font, text);
     DeleteObject(font);
-    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+    return size;
 }
 
 RECT windowRect(HWND window)

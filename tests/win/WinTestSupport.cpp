@@ -230,6 +230,17 @@ bool shellDeleteIcon(HWND owner, UINT id)
 // Windows counts them; Wine's GetGuiResources answers 0, but Wine keeps the
 // Windows handle table in the process (PEB GdiSharedHandleTable: 24-byte
 // entries on 64-bit, 16 on 32-bit, the object type at byte 14).
+SIZE textSize(HFONT font, wchar_t const* text)
+{
+    HDC const screen = GetDC(nullptr);
+    HGDIOBJ const previous = SelectObject(screen, font);
+    RECT rect = {0, 0, 0, 0};
+    DrawTextW(screen, text, -1, &rect, DT_CALCRECT);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
 long gdiObjectCount()
 {
     DWORD const counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);

@@ -68,6 +68,9 @@ bool shellHasIcon(HWND owner, UINT id);
 bool shellAddIcon(HWND owner, UINT id);
 bool shellDeleteIcon(HWND owner, UINT id);
 
+// The size DrawTextW gives `text` in `font` on the screen.
+SIZE textSize(HFONT font, wchar_t const* text);
+
 // Live GDI objects of this process, -1 when they cannot be counted.
 long gdiObjectCount();
 
