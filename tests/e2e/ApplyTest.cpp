@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
@@ -31,56 +32,6 @@ wchar_t const kQuestionText[] =
     L"Do you want to restart now?";
 
 using Changes = std::vector<std::string>;
-
-// The values Apply writes into Resolution.ini.
-struct Written {
-    int width = 800;
-    int height = 480;
-    int scaling = 0;
-    int minimized = 0;
-    int numLock = 1;
-    int numBG = 0;
-    int numFG = 65280;
-    int capsLock = 1;
-    int capsBG = 0;
-    int capsFG = 65535;
-    int scrlLock = 1;
-    int scrBG = 0;
-    int scrFG = 16776960;
-    int kbInd = 1;
-    int kbIndClr = 12616523;
-    int kbIndPos = 4;
-};
-
-// The whole file as Apply leaves it.
-std::string writtenText(Written const& w)
-{
-    auto n = [](int value) { return std::to_string(value); };
-    return "[KOVIX Tool resolution settings]\r\n"
-           "Resolution=" + n(w.width) + "," + n(w.height) + ";\r\n"
-           "Scaling=" + n(w.scaling) + ";\r\n"
-           "Minimized=" + n(w.minimized) + ";\r\n"
-           ";For transparency, use '8487297'. Eg. \"NumLckBG=8487297;\"\r\n"
-           "NumLock=" + n(w.numLock) + ";\r\n"
-           "NumLckBG=" + n(w.numBG) + ";\r\n"
-           "NumLckFG=" + n(w.numFG) + ";\r\n"
-           "CapsLock=" + n(w.capsLock) + ";\r\n"
-           "CpsLckBG=" + n(w.capsBG) + ";\r\n"
-           "CpsLckFG=" + n(w.capsFG) + ";\r\n"
-           "ScrlLock=" + n(w.scrlLock) + ";\r\n"
-           "ScrLckBG=" + n(w.scrBG) + ";\r\n"
-           "ScrLckFG=" + n(w.scrFG) + ";\r\n"
-           "\r\n"
-           "[OSD Settings]\r\n"
-           ";For extra OSD settings go to OSD.ini\r\n"
-           ";OSD keyboard indicator on\\off\r\n"
-           "KbInd=" + n(w.kbInd) + ";\r\n"
-           ";Color of the OSD keyboard indicator\r\n"
-           "KbIndClr=" + n(w.kbIndClr) + ";\r\n"
-           ";Position of the OSD, 1 = top-left, 2 = top-right, 3 = bottom-left, 4 = bottom-right, "
-           "5 = mid-left, 6 = mid-right\r\n"
-           "KbIndPos=" + n(w.kbIndPos) + ";";
-}
 
 // A file as a user might have edited it: a comment and a key of their own,
 // colours and an OSD place of their choosing.

@@ -3,38 +3,48 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 #include "tests/e2e/ToolProcess.h"
 
 // ------------------------------------------------------------------ files
 
-std::string defaultSettingsText(char const* resolution)
+// The whole file as Apply leaves it.
+std::string writtenText(Written const& w)
 {
-    return std::string("[KOVIX Tool resolution settings]\r\n"
-                       "Resolution=") + resolution + ";\r\n"
-           "Scaling=0;\r\n"
-           "Minimized=0;\r\n"
+    auto n = [](int value) { return std::to_string(value); };
+    return "[KOVIX Tool resolution settings]\r\n"
+           "Resolution=" + n(w.width) + "," + n(w.height) + ";\r\n"
+           "Scaling=" + n(w.scaling) + ";\r\n"
+           "Minimized=" + n(w.minimized) + ";\r\n"
            ";For transparency, use '8487297'. Eg. \"NumLckBG=8487297;\"\r\n"
-           "NumLock=1;\r\n"
-           "NumLckBG=0;\r\n"
-           "NumLckFG=65280;\r\n"
-           "CapsLock=1;\r\n"
-           "CpsLckBG=0;\r\n"
-           "CpsLckFG=65535;\r\n"
-           "ScrlLock=1;\r\n"
-           "ScrLckBG=0;\r\n"
-           "ScrLckFG=16776960;\r\n"
+           "NumLock=" + n(w.numLock) + ";\r\n"
+           "NumLckBG=" + n(w.numBG) + ";\r\n"
+           "NumLckFG=" + n(w.numFG) + ";\r\n"
+           "CapsLock=" + n(w.capsLock) + ";\r\n"
+           "CpsLckBG=" + n(w.capsBG) + ";\r\n"
+           "CpsLckFG=" + n(w.capsFG) + ";\r\n"
+           "ScrlLock=" + n(w.scrlLock) + ";\r\n"
+           "ScrLckBG=" + n(w.scrBG) + ";\r\n"
+           "ScrLckFG=" + n(w.scrFG) + ";\r\n"
            "\r\n"
            "[OSD Settings]\r\n"
            ";For extra OSD settings go to OSD.ini\r\n"
            ";OSD keyboard indicator on\\off\r\n"
-           "KbInd=1;\r\n"
+           "KbInd=" + n(w.kbInd) + ";\r\n"
            ";Color of the OSD keyboard indicator\r\n"
-           "KbIndClr=12616523;\r\n"
+           "KbIndClr=" + n(w.kbIndClr) + ";\r\n"
            ";Position of the OSD, 1 = top-left, 2 = top-right, 3 = bottom-left, 4 = bottom-right, "
            "5 = mid-left, 6 = mid-right\r\n"
-           "KbIndPos=4;";
+           "KbIndPos=" + n(w.kbIndPos) + ";";
+}
+
+std::string defaultSettingsText(char const* resolution)
+{
+    Written defaults;
+    sscanf(resolution, "%d,%d", &defaults.width, &defaults.height);
+    return writtenText(defaults);
 }
 
 // ------------------------------------------------------ the settings window

@@ -11,6 +11,29 @@
 
 // ---- Files
 
+// The values Apply writes into Resolution.ini; as they stand, the defaults.
+struct Written {
+    int width = 800;
+    int height = 480;
+    int scaling = 0;
+    int minimized = 0;
+    int numLock = 1;
+    int numBG = 0;
+    int numFG = 65280;
+    int capsLock = 1;
+    int capsBG = 0;
+    int capsFG = 65535;
+    int scrlLock = 1;
+    int scrBG = 0;
+    int scrFG = 16776960;
+    int kbInd = 1;
+    int kbIndClr = 12616523;
+    int kbIndPos = 4;
+};
+
+// The whole file as Apply leaves it.
+std::string writtenText(Written const& w);
+
 // Resolution.ini as the program writes it from its template with the
 // default values, "Resolution=" set to `resolution`.
 std::string defaultSettingsText(char const* resolution = "800,480");
