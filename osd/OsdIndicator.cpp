@@ -122,6 +122,9 @@ void OsdIndicator::createWindow()
     if (window != nullptr && IsWindow(window))
         return;
     registerClass(kOsdClassName); // fails harmlessly when the class exists
+    // The figures of a destroyed window may not change for a long while on an
+    // idle machine: the new window shows at the next update, not the next change.
+    changeState = OsdChangeState();
     window = CreateWindowExW(WS_EX_TOOLWINDOW, kOsdClassName, L"", WS_POPUP, CW_USEDEFAULT, 0,
                              kInitialWidth, kInitialHeight, nullptr, nullptr, instance, nullptr);
     backColor = GetSysColor(COLOR_BTNFACE);
