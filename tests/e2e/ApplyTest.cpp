@@ -219,7 +219,7 @@ protected:
 
     HWND waitForBox(wchar_t const* caption, DWORD timeoutMs = 10000)
     {
-        return waitForProcessWindow(tool_.id(), L"#32770", caption, timeoutMs);
+        return waitForDialog(tool_.id(), caption, timeoutMs);
     }
 
     // Clicks one of a message box's buttons and waits until the box is gone.
@@ -620,7 +620,7 @@ protected:
 
 TEST_F(WithoutRights, StartWithWindowsLandsUnderTheUsersKeyAndCountsFromThere)
 {
-    wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey);
+    wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey, toolRegistryView());
     ASSERT_TRUE(lock.locked());
     std::string const edited = handEdited("800,480", "0", "0", "0");
     ASSERT_NE(nullptr, startWith(edited));
@@ -648,7 +648,7 @@ TEST_F(WithoutRights, AMachineValueThisAccountMayNotDeleteShowsAndStays)
     std::string const data(reinterpret_cast<char const*>(earlier.c_str()),
                            (earlier.size() + 1) * sizeof(wchar_t));
     ASSERT_TRUE(writeMachineValue(kRunKey, kRunValue, REG_SZ, data));
-    wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey);
+    wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey, toolRegistryView());
     ASSERT_TRUE(lock.locked());
     ASSERT_NE(nullptr, startWith(handEdited("800,480", "0", "0", "0")));
     EXPECT_TRUE(isButtonChecked(c_.startup)) << "read with the rights this account has";

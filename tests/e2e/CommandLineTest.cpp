@@ -181,7 +181,7 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     // and the mode stays.
     ASSERT_TRUE(clickAndWait(findDescendant(main, L"Enable scaling")));
     postClick(findDescendant(main, L"Apply"));
-    HWND const warning = waitForProcessWindow(first_.id(), L"#32770", L"Warning", 10000);
+    HWND const warning = waitForDialog(first_.id(), L"Warning");
     ASSERT_NE(nullptr, warning);
     log.clear();
     EXPECT_EQ(3, later(L"/mode 1024x768").exitCode);

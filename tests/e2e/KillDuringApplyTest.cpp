@@ -27,27 +27,6 @@ std::string wholeText(bool numLock)
     return text;
 }
 
-struct ChildSearch {
-    wchar_t const* text;
-    HWND found;
-};
-
-BOOL CALLBACK matchChildText(HWND child, LPARAM param)
-{
-    ChildSearch& search = *reinterpret_cast<ChildSearch*>(param);
-    if (windowText(child) != search.text)
-        return TRUE;
-    search.found = child;
-    return FALSE;
-}
-
-HWND findControl(HWND window, wchar_t const* text)
-{
-    ChildSearch search = {text, nullptr};
-    EnumChildWindows(window, matchChildText, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 TEST(KillDuringApply, TheSettingsFileIsAlwaysTheOldOrTheNewWholeText)
 {
     TempFolder folder;
@@ -66,8 +45,8 @@ TEST(KillDuringApply, TheSettingsFileIsAlwaysTheOldOrTheNewWholeText)
         ASSERT_TRUE(tool.start());
         HWND const window = tool.waitForMainWindow();
         ASSERT_NE(nullptr, window) << "round " << round;
-        HWND const numLock = findControl(window, L"Num lock");
-        HWND const apply = findControl(window, L"Apply");
+        HWND const numLock = findDescendant(window, L"Num lock");
+        HWND const apply = findDescendant(window, L"Apply");
         ASSERT_NE(nullptr, numLock);
         ASSERT_NE(nullptr, apply);
         // Each pair changes the text and writes it: the program applies

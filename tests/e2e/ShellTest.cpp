@@ -39,7 +39,7 @@ protected:
 
     HWND waitForAbout(DWORD timeoutMs = 3000)
     {
-        return waitForProcessWindow(tool_.id(), L"#32770", L"About", timeoutMs);
+        return waitForDialog(tool_.id(), L"About", timeoutMs);
     }
 
     // Types an accelerator into the main window. X hands the keyboard focus

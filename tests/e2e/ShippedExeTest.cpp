@@ -241,7 +241,7 @@ TEST_F(DISABLED_ShippedExe, ALaterStartsModeCommandSwitchesThroughTheRunningCopy
     TempFolder other;
     ToolProcess later(other);
     ToolProcess::CommandRun const run = later.run(L"/mode 800x600", slowed(8000));
-    EXPECT_EQ(0, run.exitCode) << "box: " << std::string(run.boxText.begin(), run.boxText.end());
+    EXPECT_EQ(0, run.exitCode) << "box: " << narrow(run.boxText);
     EXPECT_FALSE(run.hadMainWindow);
     EXPECT_EQ("800x600", hostScreenSize(*folder_));
     EXPECT_EQ(defaultSettingsText("800,600"), settings());

@@ -114,11 +114,6 @@ int countDescendants(HWND parent)
     return count;
 }
 
-std::string narrow(std::wstring const& text)
-{
-    return std::string(text.begin(), text.end());
-}
-
 // The control of a row, found through the parent the row names; null when
 // it is not there.
 HWND controlOf(HWND main, ControlRow const& row)

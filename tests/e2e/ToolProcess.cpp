@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <stdlib.h>
 
+#include <cstdio>
+
 #include <vector>
 
 namespace {
@@ -116,7 +118,10 @@ ToolProcess::CommandRun ToolProcess::run(std::wstring const& arguments, DWORD ti
         return result;
     waitUntil([&] {
         result.hadMainWindow = result.hadMainWindow || findProcessWindow(id(), L"KOVIX TOOL") != nullptr;
-        if (HWND const box = findProcessWindow(id(), L"#32770")) {
+        // Read only a complete box: one found a moment after its creation has
+        // no text yet.
+        HWND const box = findProcessWindow(id(), L"#32770");
+        if (box != nullptr && dialogComplete(box)) {
             result.boxText = messageBoxText(box);
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
@@ -167,12 +172,44 @@ HWND waitForProcessWindow(DWORD processId, wchar_t const* className, wchar_t con
     return found;
 }
 
+bool dialogComplete(HWND dialog)
+{
+    if (!IsWindowVisible(dialog))
+        return false;
+    HWND const messageText = GetDlgItem(dialog, 0xFFFF);
+    return messageText == nullptr || !windowText(messageText).empty();
+}
+
+HWND waitForDialog(DWORD processId, wchar_t const* caption, DWORD timeoutMs)
+{
+    HWND seen = nullptr;
+    if (waitUntil([&] {
+            seen = findProcessWindow(processId, L"#32770", caption);
+            return seen != nullptr && dialogComplete(seen);
+        }, timeoutMs))
+        return seen;
+    std::string const name = caption != nullptr ? narrow(caption) : "(any)";
+    if (seen == nullptr)
+        std::fprintf(stderr, "waitForDialog: no dialog \"%s\" within %lu ms\n", name.c_str(),
+                     static_cast<unsigned long>(timeoutMs));
+    else
+        std::fprintf(stderr, "waitForDialog: dialog \"%s\" incomplete after %lu ms: visible %d, text \"%s\"\n",
+                     name.c_str(), static_cast<unsigned long>(timeoutMs), IsWindowVisible(seen) ? 1 : 0,
+                     narrow(messageBoxText(seen)).c_str());
+    return nullptr;
+}
+
 std::wstring windowText(HWND window)
 {
     wchar_t text[512] = {};
     SendMessageTimeoutW(window, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text),
                         SMTO_ABORTIFHUNG, 2000, nullptr);
     return text;
+}
+
+std::string narrow(std::wstring const& text)
+{
+    return std::string(text.begin(), text.end());
 }
 
 std::wstring windowClass(HWND window)
@@ -249,6 +286,14 @@ std::wstring screenshotFolder()
     std::wstring const folder = folderOfSelf() + L"\\screenshots";
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
+}
+
+REGSAM toolRegistryView()
+{
+    DWORD binaryType = 0;
+    if (GetBinaryTypeW(toolExecutable().c_str(), &binaryType) && binaryType == SCS_32BIT_BINARY)
+        return KEY_WOW64_32KEY;
+    return 0;
 }
 
 std::string readMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD* type,
@@ -374,11 +419,11 @@ bool trayIconPresent(HWND owner, UINT id)
 // ------------------------------------------------------------ the registry
 
 bool writeMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD type,
-                       std::string const& data)
+                       std::string const& data, REGSAM view)
 {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
         return false;
     LONG const result = RegSetValueExW(key, valueName, 0, type,
                                        reinterpret_cast<BYTE const*>(data.data()), DWORD(data.size()));

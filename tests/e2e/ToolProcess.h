@@ -63,9 +63,18 @@ bool sendCopyData(HWND window, ULONG_PTR id, void const* data, DWORD size, DWORD
 HWND findProcessWindow(DWORD processId, wchar_t const* className, wchar_t const* title = nullptr);
 HWND waitForProcessWindow(DWORD processId, wchar_t const* className, wchar_t const* title,
                           DWORD timeoutMs = 5000);
+// A dialog or message box ("#32770") of `processId` with this caption (any
+// when null), once it is complete: a dialog exists before its
+// WM_INITDIALOG has filled it in and shows only afterwards, so it counts
+// when visible, and a message box when its text is there too. Null after
+// the time-out, with what was seen written to the test's output.
+HWND waitForDialog(DWORD processId, wchar_t const* caption, DWORD timeoutMs = 10000);
+bool dialogComplete(HWND dialog);
 
 std::wstring windowText(HWND window);
 std::wstring windowClass(HWND window);
+// The text as bytes for messages (the program's texts are ASCII).
+std::string narrow(std::wstring const& text);
 
 // Waits, pumping this thread's messages, until `condition` holds or the
 // time-out passes; returns the last value of the condition.
@@ -93,11 +102,14 @@ bool bringToFront(HWND window);
 bool saveScreenshot(std::wstring const& path);
 std::wstring screenshotFolder();
 
-// Reads a value of HKEY_LOCAL_MACHINE; empty with type 0 when absent. `view`
-// KEY_WOW64_32KEY reads what a 32-bit program sees (HKLM\\Software is kept
-// apart for it under Wow6432Node).
+// The registry view the program under test sees: KEY_WOW64_32KEY for a
+// 32-bit executable (HKLM\\Software is kept apart for it under
+// Wow6432Node), else 0.
+REGSAM toolRegistryView();
+// Reads a value of HKEY_LOCAL_MACHINE in `view`; empty with type 0 when
+// absent.
 std::string readMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD* type = nullptr,
-                             REGSAM view = 0);
+                             REGSAM view = toolRegistryView());
 
 // ---- Controls of the settings window, read and clicked from outside.
 
@@ -128,8 +140,9 @@ bool waitForBalloon(std::wstring const& text, DWORD timeoutMs = 15000);
 // ---- The machine: registry values, display mode, host commands.
 
 bool writeMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD type,
-                       std::string const& data);
-void deleteMachineValue(wchar_t const* keyPath, wchar_t const* valueName, REGSAM view = 0);
+                       std::string const& data, REGSAM view = toolRegistryView());
+void deleteMachineValue(wchar_t const* keyPath, wchar_t const* valueName,
+                        REGSAM view = toolRegistryView());
 
 // Takes note of HKEY_LOCAL_MACHINE values and puts them back as they were
 // (or deletes them again) when it goes.

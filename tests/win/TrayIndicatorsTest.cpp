@@ -178,6 +178,8 @@ DWORD WINAPI releaseDuringTheQuestion(LPVOID param)
     for (int i = 0; i < 500 && box == nullptr; ++i) {
         Sleep(20);
         box = FindWindowW(L"#32770", L"Warning");
+        if (box != nullptr && !IsWindowVisible(box))
+            box = nullptr; // still being filled in: its buttons may not be there yet
     }
     shellDeleteIcon(held.owner, held.id);
     Sleep(2 * kTrayRetryIntervalMs + 500);
