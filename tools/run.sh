@@ -11,7 +11,7 @@
 # shipped i686 executable is built too and its path is printed. --release
 # runs that shipped executable instead, under 32-bit Wine, which on a
 # machine whose kernel cannot run 32-bit programs goes through CPU emulation
-# (qemu-i386) and takes about a minute to start.
+# (qemu-i386) and takes about a minute to start (tools/i386-mode.sh tells).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -39,7 +39,11 @@ mkdir -p build/run
 cp "build/$build/KOVIX Tool.exe" "build/run/KOVIX Tool.exe"
 export WINEDEBUG=-all
 if [ "$build" = release ]; then
-  echo "Running the shipped 32-bit executable: under CPU emulation it takes about a minute to start."
+  if [ "$(bash tools/i386-mode.sh)" = emulated ]; then
+    echo "Running the shipped 32-bit executable: 32-bit programs go through CPU emulation here, so it takes about a minute to start."
+  else
+    echo "Running the shipped 32-bit executable (32-bit programs run natively here)."
+  fi
 fi
 
 if [ -n "${DISPLAY:-}" ]; then

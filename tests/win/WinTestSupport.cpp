@@ -277,9 +277,9 @@ bool readRegistryValue(HKEY root, wchar_t const* path, wchar_t const* name, DWOR
     return result == ERROR_SUCCESS;
 }
 
-KeyLock::KeyLock(HKEY root, wchar_t const* path)
+KeyLock::KeyLock(HKEY root, wchar_t const* path, REGSAM view)
 {
-    if (RegOpenKeyExW(root, path, 0, READ_CONTROL | WRITE_DAC, &key_) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(root, path, 0, READ_CONTROL | WRITE_DAC | view, &key_) != ERROR_SUCCESS) {
         key_ = nullptr;
         return;
     }

@@ -81,9 +81,10 @@ bool readRegistryValue(HKEY root, wchar_t const* path, wchar_t const* name, DWOR
 // Denies everyone the writing of values and subkeys of an existing key, as
 // Windows does for an account without administrator rights, until it goes;
 // reading still works. The key's own descriptor comes back at the end.
+// `view` picks the 32- or 64-bit registry view (KEY_WOW64_32KEY).
 class KeyLock {
 public:
-    KeyLock(HKEY root, wchar_t const* path);
+    KeyLock(HKEY root, wchar_t const* path, REGSAM view = 0);
     ~KeyLock();
     KeyLock(KeyLock const&) = delete;
     KeyLock& operator=(KeyLock const&) = delete;
