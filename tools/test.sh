@@ -2,7 +2,8 @@
 # Builds everything and runs every test, layer by layer:
 #   native   platform-free logic, GoogleTest under ASan + UBSan
 #   fuzz     a bounded libFuzzer run over the settings reader
-#   release  the i686 KOVIX Tool.exe and its checks (imports, resources)
+#   release  the i686 KOVIX Tool.exe and its checks (imports, resources, a
+#            second build elsewhere byte-identical, the zip's README.txt)
 #   win64    Win32 and end-to-end tests under Wine on the Xorg dummy display
 #   i686     the shipped i686 KOVIX Tool.exe itself under 32-bit Wine, driven
 #            by every end-to-end test where 32-bit programs run natively, by
