@@ -13,8 +13,8 @@ int const kInitialWidth = 210;
 int const kInitialHeight = 150;
 UINT const kTextFlags = DT_NOCLIP | DT_EXTERNALLEADING;
 
-// The singleton and the change detection live for the process; the state
-// survives the window, so a re-created window shows at the next change.
+// The singleton and the change detection live for the process; a new
+// window starts the change detection again (see createWindow).
 OsdIndicator* theOsd = nullptr;
 bool osdCreated = false;
 OsdChangeState changeState;

@@ -9,8 +9,8 @@
 // Capacity of the OSD text in UTF-16 units, terminator included.
 size_t const kOsdTextCapacity = 250;
 
-// What the previous updates showed, kept for the whole process: it outlives
-// the OSD window, so a re-created window shows at the next change.
+// What the previous updates showed; the OSD starts it again with each new
+// window, so that window shows at the next update.
 struct OsdChangeState {
     int osdTick = 0; // 0 on a sampling update (one in four)
     int lastCpuLoad = -1;
