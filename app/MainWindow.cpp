@@ -254,9 +254,11 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 void finishStartup(ToolCommand command)
 {
+    // Built before the command runs: a later start that arrives during its
+    // Apply's question is told busy, not to wait for a start that is over.
+    windowBuilt = true;
     if (command.kind != CommandKind::None)
         carryOutCommand(theController.mainWindow, command);
-    windowBuilt = true;
 }
 
 void toggleMainWindow(HWND window)

@@ -45,6 +45,24 @@ bool has(std::string const& text, char const* part)
     return text.find(part) != std::string::npos;
 }
 
+// Apply's downscaling question of `processId`, once it shows with its text.
+HWND waitForWarning(DWORD processId)
+{
+    HWND box = nullptr;
+    bool const complete = waitUntil([&] {
+        box = findProcessWindow(processId, L"#32770", L"Warning");
+        return box != nullptr && IsWindowVisible(box) &&
+               messageBoxText(box).find(L"To enable downscaling") != std::wstring::npos &&
+               GetDlgItem(box, IDNO) != nullptr;
+    }, 10000);
+    if (!complete) {
+        ADD_FAILURE() << "no complete question: box " << box << ", text "
+                      << testing::PrintToString(box != nullptr ? messageBoxText(box) : std::wstring());
+        return nullptr;
+    }
+    return box;
+}
+
 class CommandLine : public testing::Test {
 protected:
     void SetUp() override
@@ -201,6 +219,22 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     EXPECT_EQ(0, first_.waitForExit(0)) << "ended with code 0 before the /exit start did";
     for (UINT icon = mainIcon; icon < mainIcon + 4; ++icon)
         EXPECT_FALSE(trayIconPresent(main, icon)) << "icon " << icon - mainIcon;
+}
+
+TEST_F(CommandLine, ALaterStartDuringTheStartCommandsQuestionIsToldBusy)
+{
+    deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported"); // so that Apply asks
+    std::string scaled = kInTraySettings;
+    scaled.replace(scaled.find("Scaling=0"), 9, "Scaling=1");
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), scaled));
+    ASSERT_TRUE(first_.start(L"/mode 800x600"));
+    HWND const warning = waitForWarning(first_.id());
+    ASSERT_NE(nullptr, warning);
+    EXPECT_EQ(3, later(L"/tray").exitCode);
+    postClick(GetDlgItem(warning, IDNO));
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(warning); }));
+    EXPECT_EQ(0, later(L"/exit").exitCode);
+    EXPECT_EQ(0, first_.waitForExit(0));
 }
 
 TEST_F(CommandLine, WithNoCopyRunningACommandStartsTheProgramOrNothing)
