@@ -39,7 +39,10 @@ void onCreate(HWND window)
 }
 
 // The answer is the outcome for a handed-over /mode; the tray menu ignores it.
-int32_t onModeCommand(HWND window, ModeItem const& item)
+// The tray menu goes by the check mark; a handed-over /mode promises the
+// display in its mode, so it asks the display, which another program may
+// have changed, or a failed switch left elsewhere.
+int32_t onModeCommand(HWND window, ModeItem const& item, bool handedOver)
 {
     // From the tray while Apply's question is open: the running Apply has
     // already shown and will save its mode, so this one must not change
@@ -47,7 +50,8 @@ int32_t onModeCommand(HWND window, ModeItem const& item)
     if (ToolController::isApplying())
         return kReplyBusy;
     HMENU const menu = GetMenu(window);
-    if (GetMenuState(menu, item.command, MF_BYCOMMAND) & MF_CHECKED)
+    bool const chosen = (GetMenuState(menu, item.command, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    if (chosen && (!handedOver || theController.detectCurrentMode() == item.mode))
         return kReplyDone; // already the chosen mode: neither click nor apply
     uncheckModeItems(menu);
     CheckMenuItem(menu, item.command, MF_BYCOMMAND | MF_CHECKED);
@@ -79,7 +83,7 @@ int32_t carryOutCommand(HWND window, ToolCommand command)
     case CommandKind::Mode:
         for (ModeItem const& item : kModeItems) {
             if (item.mode == command.mode)
-                return onModeCommand(window, item);
+                return onModeCommand(window, item, true);
         }
         return 0;
     case CommandKind::Show:
@@ -138,7 +142,7 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
 
     for (ModeItem const& item : kModeItems) {
         if (LOWORD(wParam) == item.command) {
-            onModeCommand(window, item);
+            onModeCommand(window, item, false);
             return 0;
         }
     }

@@ -142,6 +142,17 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     EXPECT_EQ(marked, settings());
     EXPECT_TRUE(log.settled().empty());
 
+    // Another program puts the display back: the same /mode switches again.
+    ASSERT_TRUE(restoreNativeMode());
+    ASSERT_EQ("800x480", hostScreenSize(firstFolder_));
+    log.clear();
+    EXPECT_EQ(0, later(L"/mode 800x600").exitCode);
+    EXPECT_EQ("800x600", screenSize());
+    EXPECT_EQ("800x600", hostScreenSize(firstFolder_));
+    EXPECT_EQ(Changes{"800x600"}, log.settled());
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), marked));
+    log.clear();
+
     // Usage errors show the usage box, send nothing and change nothing;
     // /? shows it too, with code 0.
     for (wchar_t const* wrong : {L"/mode 640x480", L"/mode", L"/show /tray", L"/restart"}) {
