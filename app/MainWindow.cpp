@@ -29,6 +29,30 @@ ModeItem const kModeItems[] = {
 // Handed-over commands are answered only once the settings window is built.
 bool windowBuilt = false;
 
+// An end of the program asked for while Apply runs. Apply's questions
+// dispatch messages, and a window destroyed under them would leave Apply
+// reading dead controls and saving every box as off: the end waits until
+// Apply has finished.
+bool endAfterApply = false;
+
+// Every way of ending the program: E&xit, the close box, WM_CLOSE, /exit
+// and the end of the session.
+void endProgram(HWND window)
+{
+    if (ToolController::isApplying())
+        endAfterApply = true;
+    else
+        DestroyWindow(window);
+}
+
+void applyThenEndIfAsked(HWND window)
+{
+    theController.apply();
+    // A nested call returns at once; the outer Apply ends the program.
+    if (endAfterApply && !ToolController::isApplying())
+        DestroyWindow(window);
+}
+
 void onCreate(HWND window)
 {
     // A second window of the class must not replace the loaded settings.
@@ -57,7 +81,7 @@ int32_t onModeCommand(HWND window, ModeItem const& item, bool handedOver)
     CheckMenuItem(menu, item.command, MF_BYCOMMAND | MF_CHECKED);
     SendMessageW(theController.*item.radioButton, BM_CLICK, 0, 0);
     theController.lastSwitchResult = DISP_CHANGE_SUCCESSFUL; // Apply may switch nothing
-    theController.apply();
+    applyThenEndIfAsked(window);
     // The failures are the results that show an error balloon.
     SwitchBalloon balloon = {};
     bool const failed = balloonForSwitchResult(theController.lastSwitchResult, balloon) &&
@@ -75,6 +99,12 @@ void showInFront(HWND window)
 
 int32_t carryOutCommand(HWND window, ToolCommand command)
 {
+    // As "E&xit" from the loop, after the answer has gone back; during
+    // Apply it is taken too, and ends the program once Apply has finished.
+    if (command.kind == CommandKind::Exit) {
+        PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+        return kReplyDone;
+    }
     // Apply's questions run modal loops in which a command could arrive;
     // nothing may change under the open Apply.
     if (ToolController::isApplying())
@@ -92,10 +122,6 @@ int32_t carryOutCommand(HWND window, ToolCommand command)
     case CommandKind::Tray:
         if (!IsIconic(window))
             ShowWindow(window, SW_MINIMIZE); // WM_SIZE hides it
-        return kReplyDone;
-    case CommandKind::Exit:
-        // As "E&xit" from the loop, after the answer has gone back.
-        PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
         return kReplyDone;
     default:
         return 0;
@@ -138,7 +164,7 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
     // Menu and accelerator commands carry a null lParam, which never counts
     // as the Apply button, even before the button exists.
     if (lParam != 0 && reinterpret_cast<HWND>(lParam) == theController.applyButton)
-        theController.apply();
+        applyThenEndIfAsked(window);
 
     for (ModeItem const& item : kModeItems) {
         if (LOWORD(wParam) == item.command) {
@@ -154,7 +180,7 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
         DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, aboutDialogProc, 0);
         return 0;
     case IDM_EXIT:
-        DestroyWindow(window);
+        endProgram(window);
         return 0;
     default:
         return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
@@ -227,6 +253,15 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_CREATE:
         onCreate(window);
+        return 0;
+    case WM_CLOSE:
+        endProgram(window); // the close box, or another program's request
+        return 0;
+    case WM_ENDSESSION:
+        // The session ends whatever a question of Apply waits for; the
+        // program ends as E&xit ends it, or is ended by the system first.
+        if (wParam)
+            endProgram(window);
         return 0;
     case WM_DESTROY:
         theController.stopTimer();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
@@ -210,24 +211,44 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     // and the mode stays.
     ASSERT_TRUE(clickAndWait(findDescendant(main, L"Enable scaling")));
     postClick(findDescendant(main, L"Apply"));
-    HWND const warning = waitForProcessWindow(first_.id(), L"#32770", L"Warning", 10000);
+    HWND const warning = waitForWarning(first_.id());
     ASSERT_NE(nullptr, warning);
     log.clear();
     EXPECT_EQ(3, later(L"/mode 1024x768").exitCode);
     EXPECT_TRUE(IsWindow(warning));
     EXPECT_EQ(1, countProcessWindows(first_.id(), L"#32770"));
     EXPECT_TRUE(isButtonChecked(radio600));
+
+    // Every way of ending it while the question is open is taken, and waits
+    // for the answer: /exit, E&xit, the close box, the end of the session.
+    wchar_t const exit[] = L"/exit";
+    reply = 0;
+    EXPECT_TRUE(sendCopyData(main, kCommandDataId, exit, sizeof(exit), reply));
+    EXPECT_EQ(DWORD_PTR(kReplyDone), reply);
+    struct Ending {
+        UINT message;
+        WPARAM wParam;
+    };
+    for (Ending const ending : {Ending{WM_COMMAND, 105}, Ending{WM_SYSCOMMAND, SC_CLOSE},
+                                Ending{WM_QUERYENDSESSION, 0}, Ending{WM_ENDSESSION, TRUE}}) {
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(SendMessageTimeoutW(main, ending.message, ending.wParam, 0, SMTO_NORMAL, 5000,
+                                        &result))
+            << "message " << ending.message;
+    }
+    EXPECT_TRUE(IsWindow(warning)) << "the question was closed under Apply";
     postClick(GetDlgItem(warning, IDNO));
-    EXPECT_TRUE(waitUntil([&] { return has(settings(), "\r\nScaling=1;\r\n"); }, 30000)) << settings();
-    EXPECT_TRUE(has(settings(), "\r\nResolution=800,600;\r\n")) << settings();
+    EXPECT_EQ(0, first_.waitForExit(30000)) << "ends as E&xit does once Apply has finished";
+    Written shown; // what the window showed, Apply's choices included
+    shown.width = 800;
+    shown.height = 600;
+    shown.scaling = 1;
+    shown.minimized = 1;
+    shown.kbInd = 0;
+    EXPECT_EQ(writtenText(shown), settings());
     EXPECT_EQ("800x600", screenSize());
     for (std::string const& change : log.settled())
         EXPECT_NE("1024x768", change);
-
-    // /exit ends the copy as "E&xit" does, and the later start waits for that.
-    ASSERT_TRUE(trayIconPresent(main, mainIcon));
-    EXPECT_EQ(0, later(L"/exit").exitCode);
-    EXPECT_EQ(0, first_.waitForExit(0)) << "ended with code 0 before the /exit start did";
     for (UINT icon = mainIcon; icon < mainIcon + 4; ++icon)
         EXPECT_FALSE(trayIconPresent(main, icon)) << "icon " << icon - mainIcon;
 }
