@@ -141,7 +141,10 @@ LRESULT onCopyData(HWND window, COPYDATASTRUCT const* data)
     ToolCommand const command = readCommandPayload(payload, data->cbData / sizeof(wchar_t));
     if (command.kind == CommandKind::Invalid)
         return 0;
-    if (!windowBuilt)
+    // Asked again until the start-up command has run too, so that a /show
+    // comes after it; but once that command's Apply waits for an answer (a
+    // question of it disables the window) it is busy like any Apply.
+    if (!windowBuilt && IsWindowEnabled(window))
         return kReplyStarting;
     return carryOutCommand(window, command);
 }
@@ -293,11 +296,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 void finishStartup(ToolCommand command)
 {
-    // Built before the command runs: a later start that arrives during its
-    // Apply's question is told busy, not to wait for a start that is over.
-    windowBuilt = true;
     if (command.kind != CommandKind::None)
         carryOutCommand(theController.mainWindow, command);
+    windowBuilt = true;
 }
 
 void toggleMainWindow(HWND window)
