@@ -46,22 +46,10 @@ bool has(std::string const& text, char const* part)
     return text.find(part) != std::string::npos;
 }
 
-// Apply's downscaling question of `processId`, once it shows with its text.
+// Apply's downscaling question of `processId`, complete.
 HWND waitForWarning(DWORD processId)
 {
-    HWND box = nullptr;
-    bool const complete = waitUntil([&] {
-        box = findProcessWindow(processId, L"#32770", L"Warning");
-        return box != nullptr && IsWindowVisible(box) &&
-               messageBoxText(box).find(L"To enable downscaling") != std::wstring::npos &&
-               GetDlgItem(box, IDNO) != nullptr;
-    }, 10000);
-    if (!complete) {
-        ADD_FAILURE() << "no complete question: box " << box << ", text "
-                      << testing::PrintToString(box != nullptr ? messageBoxText(box) : std::wstring());
-        return nullptr;
-    }
-    return box;
+    return waitForMessageBox(processId, L"Warning", L"To enable downscaling", IDNO, 10000);
 }
 
 class CommandLine : public testing::Test {

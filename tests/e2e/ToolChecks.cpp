@@ -47,6 +47,26 @@ std::string defaultSettingsText(char const* resolution)
     return writtenText(defaults);
 }
 
+// ------------------------------------------------------------ message boxes
+
+HWND waitForMessageBox(DWORD processId, wchar_t const* caption, wchar_t const* textPart, int button,
+                       DWORD timeoutMs)
+{
+    HWND box = nullptr;
+    bool const complete = waitUntil([&] {
+        box = findProcessWindow(processId, L"#32770", caption);
+        return box != nullptr && IsWindowVisible(box) &&
+               messageBoxText(box).find(textPart) != std::wstring::npos &&
+               GetDlgItem(box, button) != nullptr;
+    }, timeoutMs);
+    if (complete)
+        return box;
+    ADD_FAILURE() << "no complete box " << testing::PrintToString(std::wstring(caption)) << ": found "
+                  << box << ", text "
+                  << testing::PrintToString(box != nullptr ? messageBoxText(box) : std::wstring());
+    return nullptr;
+}
+
 // ------------------------------------------------------ the settings window
 
 namespace {

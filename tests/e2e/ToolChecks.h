@@ -53,6 +53,14 @@ struct Checks {
 };
 void expectChecks(HWND main, Checks const& expected);
 
+// ---- Message boxes
+
+// A message box of `processId` with this caption, once it is visible with a
+// text holding `textPart` and its button `button`; null (and a GoogleTest
+// failure saying what showed) after the time-out.
+HWND waitForMessageBox(DWORD processId, wchar_t const* caption, wchar_t const* textPart, int button,
+                       DWORD timeoutMs);
+
 // ---- Caps Lock, typed through SendInput
 
 void pressCaps();
