@@ -29,6 +29,30 @@ ModeItem const kModeItems[] = {
 // Handed-over commands are answered only once the settings window is built.
 bool windowBuilt = false;
 
+// An end of the program asked for while Apply runs. Apply's questions
+// dispatch messages, and a window destroyed under them would leave Apply
+// reading dead controls and saving every box as off: the end waits until
+// Apply has finished.
+bool endAfterApply = false;
+
+// Every way of ending the program: E&xit, the close box, WM_CLOSE, /exit
+// and the end of the session.
+void endProgram(HWND window)
+{
+    if (ToolController::isApplying())
+        endAfterApply = true;
+    else
+        DestroyWindow(window);
+}
+
+void applyThenEndIfAsked(HWND window)
+{
+    theController.apply();
+    // A nested call returns at once; the outer Apply ends the program.
+    if (endAfterApply && !ToolController::isApplying())
+        DestroyWindow(window);
+}
+
 void onCreate(HWND window)
 {
     // A second window of the class must not replace the loaded settings.
@@ -39,7 +63,10 @@ void onCreate(HWND window)
 }
 
 // The answer is the outcome for a handed-over /mode; the tray menu ignores it.
-int32_t onModeCommand(HWND window, ModeItem const& item)
+// The tray menu goes by the check mark; a handed-over /mode promises the
+// display in its mode, so it asks the display, which another program may
+// have changed, or a failed switch left elsewhere.
+int32_t onModeCommand(HWND window, ModeItem const& item, bool handedOver)
 {
     // From the tray while Apply's question is open: the running Apply has
     // already shown and will save its mode, so this one must not change
@@ -47,13 +74,14 @@ int32_t onModeCommand(HWND window, ModeItem const& item)
     if (ToolController::isApplying())
         return kReplyBusy;
     HMENU const menu = GetMenu(window);
-    if (GetMenuState(menu, item.command, MF_BYCOMMAND) & MF_CHECKED)
+    bool const chosen = (GetMenuState(menu, item.command, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    if (chosen && (!handedOver || theController.detectCurrentMode() == item.mode))
         return kReplyDone; // already the chosen mode: neither click nor apply
     uncheckModeItems(menu);
     CheckMenuItem(menu, item.command, MF_BYCOMMAND | MF_CHECKED);
     SendMessageW(theController.*item.radioButton, BM_CLICK, 0, 0);
     theController.lastSwitchResult = DISP_CHANGE_SUCCESSFUL; // Apply may switch nothing
-    theController.apply();
+    applyThenEndIfAsked(window);
     // The failures are the results that show an error balloon.
     SwitchBalloon balloon = {};
     bool const failed = balloonForSwitchResult(theController.lastSwitchResult, balloon) &&
@@ -71,6 +99,12 @@ void showInFront(HWND window)
 
 int32_t carryOutCommand(HWND window, ToolCommand command)
 {
+    // As "E&xit" from the loop, after the answer has gone back; during
+    // Apply it is taken too, and ends the program once Apply has finished.
+    if (command.kind == CommandKind::Exit) {
+        PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+        return kReplyDone;
+    }
     // Apply's questions run modal loops in which a command could arrive;
     // nothing may change under the open Apply.
     if (ToolController::isApplying())
@@ -79,7 +113,7 @@ int32_t carryOutCommand(HWND window, ToolCommand command)
     case CommandKind::Mode:
         for (ModeItem const& item : kModeItems) {
             if (item.mode == command.mode)
-                return onModeCommand(window, item);
+                return onModeCommand(window, item, true);
         }
         return 0;
     case CommandKind::Show:
@@ -88,10 +122,6 @@ int32_t carryOutCommand(HWND window, ToolCommand command)
     case CommandKind::Tray:
         if (!IsIconic(window))
             ShowWindow(window, SW_MINIMIZE); // WM_SIZE hides it
-        return kReplyDone;
-    case CommandKind::Exit:
-        // As "E&xit" from the loop, after the answer has gone back.
-        PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
         return kReplyDone;
     default:
         return 0;
@@ -111,7 +141,10 @@ LRESULT onCopyData(HWND window, COPYDATASTRUCT const* data)
     ToolCommand const command = readCommandPayload(payload, data->cbData / sizeof(wchar_t));
     if (command.kind == CommandKind::Invalid)
         return 0;
-    if (!windowBuilt)
+    // Asked again until the start-up command has run too, so that a /show
+    // comes after it; but once that command's Apply waits for an answer (a
+    // question of it disables the window) it is busy like any Apply.
+    if (!windowBuilt && IsWindowEnabled(window))
         return kReplyStarting;
     return carryOutCommand(window, command);
 }
@@ -134,11 +167,11 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
     // Menu and accelerator commands carry a null lParam, which never counts
     // as the Apply button, even before the button exists.
     if (lParam != 0 && reinterpret_cast<HWND>(lParam) == theController.applyButton)
-        theController.apply();
+        applyThenEndIfAsked(window);
 
     for (ModeItem const& item : kModeItems) {
         if (LOWORD(wParam) == item.command) {
-            onModeCommand(window, item);
+            onModeCommand(window, item, false);
             return 0;
         }
     }
@@ -150,7 +183,7 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
         DialogBoxParamW(appInstance, MAKEINTRESOURCEW(IDD_ABOUTBOX), window, aboutDialogProc, 0);
         return 0;
     case IDM_EXIT:
-        DestroyWindow(window);
+        endProgram(window);
         return 0;
     default:
         return DefWindowProcW(window, WM_COMMAND, wParam, lParam);
@@ -223,6 +256,15 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_CREATE:
         onCreate(window);
+        return 0;
+    case WM_CLOSE:
+        endProgram(window); // the close box, or another program's request
+        return 0;
+    case WM_ENDSESSION:
+        // The session ends whatever a question of Apply waits for; the
+        // program ends as E&xit ends it, or is ended by the system first.
+        if (wParam)
+            endProgram(window);
         return 0;
     case WM_DESTROY:
         theController.stopTimer();

@@ -20,7 +20,8 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // Called once the settings window is built: carries out the command the
 // program was started with (None, Mode, Show or Tray) and from then on
 // takes the commands later starts hand over; until then they are answered
-// kReplyStarting.
+// kReplyStarting, or kReplyBusy while a question of that command's Apply is
+// open.
 void finishStartup(ToolCommand command);
 
 // Shows a window that is in the tray, or puts a shown window back there.

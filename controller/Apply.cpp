@@ -140,7 +140,9 @@ void ToolController::apply()
     };
     wchar_t text[kSettingsTextCapacity];
     formatResolutionSettings(values, text, kSettingsTextCapacity);
-    if (!settingsFile.writeText(settingsPath, text))
+    // A file never read keeps what it holds: the text above came partly
+    // from the defaults that stood in for it.
+    if (settingsUnread || !settingsFile.writeText(settingsPath, text))
         showErrorNotice(kSettingsNotSavedText); // the old file stays whole
     copyText(content, kSettingsTextCapacity, text);
 

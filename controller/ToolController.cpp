@@ -41,8 +41,10 @@ void ToolController::loadSettings()
     wchar_t defaults[kSettingsTextCapacity];
     defaultResolutionText(defaults, kSettingsTextCapacity);
     SettingsBuffer whole;
-    wchar_t const* text =
-        settingsFile.loadOrCreate(L"Resolution.ini", defaults, settingsPath, content, whole);
+    SettingsReadResult read = SettingsReadResult::Read;
+    wchar_t const* text = settingsFile.loadOrCreate(L"Resolution.ini", defaults, settingsPath,
+                                                    content, whole, &read);
+    settingsUnread = read == SettingsReadResult::Unreadable;
 
     runAtStartup = startsWithWindows();
     mode = readModeSetting(text);

@@ -109,6 +109,10 @@ public:
     wchar_t title[30] = {};
     wchar_t content[kSettingsTextCapacity] = {};
     wchar_t settingsPath[kSettingsPathCapacity] = {};
+    // Resolution.ini exists but could not be read at load (held open by
+    // another program, no rights): the defaults stand in for settings never
+    // loaded, so no save may replace the file.
+    bool settingsUnread = false;
     bool scaling = false;
     bool runAtStartup = false;
     bool minimized = false;

@@ -199,10 +199,13 @@ bool SettingsFile::writeText(wchar_t const* path, wchar_t const* text) const
 wchar_t const* SettingsFile::loadOrCreate(wchar_t const* fileName, wchar_t const* defaults,
                                 wchar_t (&path)[kSettingsPathCapacity],
                                 wchar_t (&content)[kSettingsTextCapacity],
-                                SettingsBuffer& whole) const
+                                SettingsBuffer& whole, SettingsReadResult* readResult) const
 {
     buildPath(fileName, path);
-    switch (readText(path, whole)) {
+    SettingsReadResult const result = readText(path, whole);
+    if (readResult != nullptr)
+        *readResult = result;
+    switch (result) {
     case SettingsReadResult::Read:
         copyWholeLines(whole.text(), content, kSettingsTextCapacity);
         return whole.text();

@@ -63,8 +63,9 @@ public:
     // it for the lookups of the load. An existing file that cannot be read is
     // never overwritten: the defaults are then used in memory only.
     // Returns the text to look keys up in: `whole` when the file was read,
-    // else `content`.
+    // else `content`. `readResult`, when given, receives what the read found.
     wchar_t const* loadOrCreate(wchar_t const* fileName, wchar_t const* defaults,
                       wchar_t (&path)[kSettingsPathCapacity],
-                      wchar_t (&content)[kSettingsTextCapacity], SettingsBuffer& whole) const;
+                      wchar_t (&content)[kSettingsTextCapacity], SettingsBuffer& whole,
+                      SettingsReadResult* readResult = nullptr) const;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
@@ -124,6 +125,17 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     EXPECT_EQ(marked, settings());
     EXPECT_TRUE(log.settled().empty());
 
+    // Another program puts the display back: the same /mode switches again.
+    ASSERT_TRUE(restoreNativeMode());
+    ASSERT_EQ("800x480", hostScreenSize(firstFolder_));
+    log.clear();
+    EXPECT_EQ(0, later(L"/mode 800x600").exitCode);
+    EXPECT_EQ("800x600", screenSize());
+    EXPECT_EQ("800x600", hostScreenSize(firstFolder_));
+    EXPECT_EQ(Changes{"800x600"}, log.settled());
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), marked));
+    log.clear();
+
     // Usage errors show the usage box, send nothing and change nothing;
     // /? shows it too, with code 0.
     for (wchar_t const* wrong : {L"/mode 640x480", L"/mode", L"/show /tray", L"/restart"}) {
@@ -188,19 +200,55 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     EXPECT_TRUE(IsWindow(warning));
     EXPECT_EQ(1, countProcessWindows(first_.id(), L"#32770"));
     EXPECT_TRUE(isButtonChecked(radio600));
+
+    // Every way of ending it while the question is open is taken, and waits
+    // for the answer: /exit, E&xit, the close box, the end of the session.
+    wchar_t const exit[] = L"/exit";
+    reply = 0;
+    EXPECT_TRUE(sendCopyData(main, kCommandDataId, exit, sizeof(exit), reply));
+    EXPECT_EQ(DWORD_PTR(kReplyDone), reply);
+    struct Ending {
+        UINT message;
+        WPARAM wParam;
+    };
+    for (Ending const ending : {Ending{WM_COMMAND, 105}, Ending{WM_SYSCOMMAND, SC_CLOSE},
+                                Ending{WM_QUERYENDSESSION, 0}, Ending{WM_ENDSESSION, TRUE}}) {
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(SendMessageTimeoutW(main, ending.message, ending.wParam, 0, SMTO_NORMAL, 5000,
+                                        &result))
+            << "message " << ending.message;
+    }
+    EXPECT_TRUE(IsWindow(warning)) << "the question was closed under Apply";
     postClick(GetDlgItem(warning, IDNO));
-    EXPECT_TRUE(waitUntil([&] { return has(settings(), "\r\nScaling=1;\r\n"); }, 30000)) << settings();
-    EXPECT_TRUE(has(settings(), "\r\nResolution=800,600;\r\n")) << settings();
+    EXPECT_EQ(0, first_.waitForExit(30000)) << "ends as E&xit does once Apply has finished";
+    Written shown; // what the window showed, Apply's choices included
+    shown.width = 800;
+    shown.height = 600;
+    shown.scaling = 1;
+    shown.minimized = 1;
+    shown.kbInd = 0;
+    EXPECT_EQ(writtenText(shown), settings());
     EXPECT_EQ("800x600", screenSize());
     for (std::string const& change : log.settled())
         EXPECT_NE("1024x768", change);
-
-    // /exit ends the copy as "E&xit" does, and the later start waits for that.
-    ASSERT_TRUE(trayIconPresent(main, mainIcon));
-    EXPECT_EQ(0, later(L"/exit").exitCode);
-    EXPECT_EQ(0, first_.waitForExit(0)) << "ended with code 0 before the /exit start did";
     for (UINT icon = mainIcon; icon < mainIcon + 4; ++icon)
         EXPECT_FALSE(trayIconPresent(main, icon)) << "icon " << icon - mainIcon;
+}
+
+TEST_F(CommandLine, ALaterStartDuringTheStartCommandsQuestionIsToldBusy)
+{
+    deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported"); // so that Apply asks
+    std::string scaled = kInTraySettings;
+    scaled.replace(scaled.find("Scaling=0"), 9, "Scaling=1");
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), scaled));
+    ASSERT_TRUE(first_.start(L"/mode 800x600"));
+    HWND const warning = waitForDialog(first_.id(), L"Warning");
+    ASSERT_NE(nullptr, warning);
+    EXPECT_EQ(3, later(L"/tray").exitCode);
+    postClick(GetDlgItem(warning, IDNO));
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(warning); }));
+    EXPECT_EQ(0, later(L"/exit").exitCode);
+    EXPECT_EQ(0, first_.waitForExit(0));
 }
 
 TEST_F(CommandLine, WithNoCopyRunningACommandStartsTheProgramOrNothing)

@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
@@ -267,6 +268,30 @@ TEST_F(HostileFiles, AReadOnlyFileIsReadAndApplyLeavesItWhole)
     EXPECT_TRUE(GetFileAttributesW(settingsPath().c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(fileExists(folder_.file(L"Resolution.in~")));
     exitNormally(window);
+}
+
+TEST_F(HostileFiles, AFileHeldOpenWithoutReadSharingSurvivesAFirstStartWithMode)
+{
+    if (!runningInRig())
+        GTEST_SKIP() << "switches the display and shows a balloon: needs the test rig (tools/rig.sh exec)";
+    std::string const bytes = kHeader + "Scaling=0;\r\nNumLock=0;\r\nKbInd=0;\r\nKbIndPos=2;\r\n";
+    ASSERT_TRUE(writeFileBytes(settingsPath(), bytes));
+    // Another program holds it without read sharing while the program loads,
+    // and lets go before its Apply saves.
+    HANDLE const held = CreateFileW(settingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_TRUE(tool_.start(L"/mode 800x600"));
+    HWND const window = tool_.waitForMainWindow();
+    CloseHandle(held);
+    ASSERT_NE(nullptr, window) << "exit code " << tool_.waitForExit(0);
+
+    EXPECT_TRUE(waitForBalloon(L"Settings could not be saved to Resolution.ini!"));
+    EXPECT_TRUE(readFileBytes(settingsPath()) == bytes) << readFileBytes(settingsPath());
+    EXPECT_FALSE(fileExists(folder_.file(L"Resolution.in~")));
+    EXPECT_EQ("800x600", screenSize()) << "the switch itself is made";
+    exitNormally(window);
+    EXPECT_TRUE(restoreNativeMode());
 }
 
 } // namespace
