@@ -265,6 +265,22 @@ TEST_F(CommandLine, AStartWithTrayOrShowOverridesStartMinimized)
     }
 }
 
+TEST_F(CommandLine, AnUnquotedProgramPathWithItsBlankIsTheProgramsNameWhole)
+{
+    // As WinExec, a CreateProcess that names only the application, or an
+    // unquoted Run value start it: the path as it stands, blank and all.
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), kInTraySettings));
+    ASSERT_TRUE(first_.startAs(first_.exePath()));
+    HWND const main = first_.waitForMainWindow();
+    HWND const box = findProcessWindow(first_.id(), L"#32770");
+    ASSERT_NE(nullptr, main) << "no window; box: "
+                             << testing::PrintToString(box != nullptr ? messageBoxText(box) : L"");
+
+    ASSERT_TRUE(second_.startAs(second_.exePath() + L" /exit"));
+    EXPECT_EQ(0, second_.waitForExit(slowed(10000))) << "the command after the unquoted path";
+    EXPECT_EQ(0, first_.waitForExit(slowed(5000)));
+}
+
 // Run by tests/e2e/no1024.sh on a display without 1024x768, where the switch
 // fails for real.
 TEST_F(CommandLine, DISABLED_WithoutTheModeAModeCommandEndsWithCode1)

@@ -72,10 +72,15 @@ ToolProcess::~ToolProcess()
 
 bool ToolProcess::start(std::wstring const& arguments)
 {
-    main_ = nullptr; // a restart has a window of its own
     std::wstring commandLine = L"\"" + exe_ + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
+    return startAs(commandLine);
+}
+
+bool ToolProcess::startAs(std::wstring commandLine)
+{
+    main_ = nullptr; // a restart has a window of its own
     std::wstring const folder = exe_.substr(0, exe_.find_last_of(L'\\'));
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);

@@ -28,6 +28,9 @@ public:
 
     // Starts the program with `arguments` after its quoted path.
     bool start(std::wstring const& arguments = std::wstring());
+    // Starts it with exactly this command line, as a launcher that does not
+    // quote the path passes it on.
+    bool startAs(std::wstring commandLine);
     // A start with a command, watched to its end; a message box it shows is
     // read and closed. Exit code -1: still running after the time-out.
     struct CommandRun {
