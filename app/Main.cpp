@@ -60,8 +60,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
         return command.kind == CommandKind::Invalid ? kExitUsage : kExitDone;
     }
     if (!claimSingleInstance()) {
+        // A plain second start shows the running copy's window. The copy
+        // shows it itself: one with more rights may not be shown, nor put
+        // in front, by this one.
         if (command.kind == CommandKind::None) {
-            bringRunningCopyToFront(windowClassName);
+            handToRunningCopy(windowClassName, {CommandKind::Show, 0});
             return 0;
         }
         return handToRunningCopy(windowClassName, command);
