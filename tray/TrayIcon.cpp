@@ -80,9 +80,7 @@ TrayIcon& TrayIcon::operator=(TrayIcon const& other)
 void TrayIcon::init(HWND ownerWindow, HINSTANCE instanceHandle, UINT callbackMessage, UINT number)
 {
     instance = instanceHandle;
-    // Unsigned, so any module address gives identifiers one apart (the
-    // shell only compares them).
-    id = UINT(reinterpret_cast<UINT_PTR>(instanceHandle)) + number;
+    id = number;
     owner = ownerWindow;
     lockOn = false;
     added = false;

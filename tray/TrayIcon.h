@@ -21,8 +21,8 @@ public:
     TrayIcon(TrayIcon const& other);
     TrayIcon& operator=(TrayIcon const& other);
 
-    // Binds the record to `ownerWindow` with identifier instance value +
-    // `number`, and creates its glyph font. Must run before the rest.
+    // Binds the record to `ownerWindow` with identifier `number`, whatever
+    // the instance, and creates its glyph font. Must run before the rest.
     void init(HWND ownerWindow, HINSTANCE instanceHandle, UINT callbackMessage, UINT number);
 
     // Each takes `icon`, or, when it is null, a glyph drawn from `glyph` in

@@ -70,7 +70,7 @@ protected:
         EXPECT_TRUE(first_.start(arguments));
         HWND const main = first_.waitForMainWindow();
         if (main != nullptr) {
-            EXPECT_TRUE(waitUntil([&] { return trayIconPresent(main, toolIconId(first_.id(), 1)); }));
+            EXPECT_TRUE(waitUntil([&] { return trayIconPresent(main, kMainTrayIconId); }));
         }
         return main;
     }
@@ -102,7 +102,7 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     ASSERT_NE(nullptr, main);
     ASSERT_TRUE(waitUntil([&] { return inTray(main); }));
     HWND const radio600 = findDescendant(main, L"800 x 600");
-    UINT const mainIcon = toolIconId(first_.id(), 1);
+    UINT const mainIcon = kMainTrayIconId;
 
     // As the tray menu's item: switched, saved, still in the tray.
     ToolProcess::CommandRun run = later(L"/mode 800x600");

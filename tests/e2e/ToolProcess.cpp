@@ -355,17 +355,6 @@ std::wstring messageBoxText(HWND box)
 
 // -------------------------------------------------------------- tray icons
 
-UINT toolIconId(DWORD processId, UINT number)
-{
-    // The program numbers its icons from its instance, the module address
-    // its main window is made with. (A module snapshot that a 64-bit process
-    // takes of a 32-bit one misses the executable.)
-    HWND const main = findProcessWindow(processId, L"KOVIX TOOL");
-    if (main == nullptr)
-        return 0;
-    return UINT(GetWindowLongPtrW(main, GWLP_HINSTANCE)) + number;
-}
-
 bool trayIconPresent(HWND owner, UINT id)
 {
     // Modifying nothing succeeds exactly for an icon the shell holds.

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -50,25 +49,6 @@ bool shellDelete(HWND owner, UINT id)
     data.hWnd = owner;
     data.uID = id;
     return Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
-}
-
-// The identifier of the program's first icon: its module address + 1.
-UINT firstIconId(DWORD processId)
-{
-    HANDLE const snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return 0;
-    MODULEENTRY32W module = {};
-    module.dwSize = sizeof(module);
-    UINT id = 0;
-    for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module)) {
-        if (lstrcmpiW(module.szModule, L"KOVIX Tool.exe") == 0) {
-            id = UINT(reinterpret_cast<UINT_PTR>(module.hModule)) + 1;
-            break;
-        }
-    }
-    CloseHandle(snapshot);
-    return id;
 }
 
 // Wine's bridges between its paths and the host's; null outside Wine.
@@ -154,8 +134,6 @@ protected:
         HWND const window = tool_.waitForMainWindow();
         if (window == nullptr)
             return nullptr;
-        firstId_ = firstIconId(tool_.id());
-        EXPECT_NE(0u, firstId_);
         EXPECT_TRUE(waitUntil([&] { return allIconsInShell(window); }));
         return window;
     }
@@ -163,7 +141,7 @@ protected:
     bool allIconsInShell(HWND window) const
     {
         for (UINT i = 0; i < 4; ++i)
-            if (!shellHas(window, firstId_ + i))
+            if (!shellHas(window, kMainTrayIconId + i))
                 return false;
         return true;
     }
@@ -187,7 +165,6 @@ protected:
 
     TempFolder folder_;
     ToolProcess tool_{folder_};
-    UINT firstId_ = 0;
 };
 
 bool showsColouredIcons(TrayColours const& seen)
@@ -247,7 +224,7 @@ TEST_F(Tray, IconsComeBackWhenTheShellAnnouncesAnEmptyNotificationArea)
 
     // What a restarted shell leaves: none of the program's icons.
     for (UINT i = 0; i < 4; ++i)
-        ASSERT_TRUE(shellDelete(window, firstId_ + i));
+        ASSERT_TRUE(shellDelete(window, kMainTrayIconId + i));
     EXPECT_TRUE(showsNoneOfTheColours(waitForStrip(showsNoneOfTheColours)));
 
     PostMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
@@ -271,5 +248,5 @@ TEST_F(Tray, ExitLeavesNoIconOfTheProgramBehind)
     EXPECT_TRUE(showsNoneOfTheColours(seen))
         << "red " << seen.red << ", blue " << seen.blue << ", yellow " << seen.yellow;
     for (UINT i = 0; i < 4; ++i)
-        EXPECT_FALSE(shellHas(window, firstId_ + i)) << "icon " << i;
+        EXPECT_FALSE(shellHas(window, kMainTrayIconId + i)) << "icon " << i;
 }

@@ -65,7 +65,7 @@ TEST_F(TrayIndicators, SetUpAddsTheMainIconAndHandsTheColoursToTheLockRecords)
 
     TrayIcon const& main = controller.trayIcons[0];
     EXPECT_TRUE(main.added);
-    EXPECT_EQ(0x400001u, main.id);
+    EXPECT_EQ(kMainTrayIconId, main.id);
     EXPECT_EQ(UINT(0x8001), main.iconData.uCallbackMessage) << "WM_TRAYNOTIFY";
     EXPECT_STREQ(L"KOVIX Tool Beta 1.0", main.iconData.szTip);
     EXPECT_TRUE(shellHasIcon(window_, main.id));
@@ -74,7 +74,7 @@ TEST_F(TrayIndicators, SetUpAddsTheMainIconAndHandsTheColoursToTheLockRecords)
     COLORREF const colours[][2] = {{255, 65280}, {0, 65535}, {16711680, 16776960}};
     for (int i = 1; i < 4; ++i) {
         TrayIcon const& lock = controller.trayIcons[i];
-        EXPECT_EQ(0x400001u + UINT(i), lock.id);
+        EXPECT_EQ(kMainTrayIconId + UINT(i), lock.id);
         EXPECT_EQ(window_, lock.owner);
         EXPECT_EQ(0u, lock.iconData.uCallbackMessage);
         EXPECT_EQ(colours[i - 1][0], lock.bgColor) << "record " << i;
@@ -120,7 +120,7 @@ TEST_F(TrayIndicators, ARefusedMainIconIsRetriedUntilTheShellTakesIt)
     bindController(controller, window_);
     timerTarget = &controller;
     // Something already holds the main icon's identifier: the add fails.
-    ASSERT_TRUE(shellAddIcon(window_, 0x400001u));
+    ASSERT_TRUE(shellAddIcon(window_, kMainTrayIconId));
     controller.setUpIndicators(false);
     ASSERT_FALSE(controller.trayIcons[0].added);
     controller.addLockIcon(LockKey::Num, false); // the lock icons are taken
@@ -128,10 +128,10 @@ TEST_F(TrayIndicators, ARefusedMainIconIsRetriedUntilTheShellTakesIt)
     pumpMessages(2500);
     EXPECT_FALSE(controller.trayIcons[0].added) << "still refused";
 
-    ASSERT_TRUE(shellDeleteIcon(window_, 0x400001u));
+    ASSERT_TRUE(shellDeleteIcon(window_, kMainTrayIconId));
     pumpMessages(2500);
     EXPECT_TRUE(controller.trayIcons[0].added);
-    EXPECT_TRUE(shellHasIcon(window_, 0x400001u));
+    EXPECT_TRUE(shellHasIcon(window_, kMainTrayIconId));
     EXPECT_STREQ(L"KOVIX Tool Beta 1.0", controller.trayIcons[0].iconData.szTip);
     EXPECT_TRUE(controller.trayIcons[1].added);
     EXPECT_TRUE(controller.trayIcons[2].added) << "enabled lock icons come with it";
@@ -198,7 +198,7 @@ TEST_F(TrayIndicators, ARetryDuringApplysQuestionBringsBackNoIconWhoseBoxWasTurn
     ToolController controller(nullptr);
     bindController(controller, window_);
     timerTarget = &controller;
-    HeldIcon const held = {window_, 0x400001u};
+    HeldIcon const held = {window_, kMainTrayIconId};
     ASSERT_TRUE(shellAddIcon(held.owner, held.id));
     controller.setUpIndicators(false); // refused: the retry timer runs
     ASSERT_FALSE(controller.trayIcons[0].added);
