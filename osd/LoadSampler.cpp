@@ -58,8 +58,7 @@ Function lookUp(HMODULE module, char const* name)
 
 SystemQueryFunction findQueryFunction()
 {
-    return lookUp<SystemQueryFunction>(GetModuleHandleW(L"ntdll"),
-                                              "NtQuerySystemInformation");
+    return lookUp<SystemQueryFunction>(GetModuleHandleW(L"ntdll"), "NtQuerySystemInformation");
 }
 
 uint64_t toUint64(LARGE_INTEGER value)

@@ -137,7 +137,8 @@ TEST_F(SingleInstance, ASecondStartEndsAndBringsTheFirstWindowOutOfTheTray)
         bool secondHadWindow = false;
         int exitCode = -1;
         waitUntil([&] {
-            secondHadWindow = secondHadWindow || findProcessWindow(second_.id(), L"KOVIX TOOL") != nullptr;
+            secondHadWindow =
+                secondHadWindow || findProcessWindow(second_.id(), L"KOVIX TOOL") != nullptr;
             widestStrip = std::max(widestStrip, trayStripWidth());
             exitCode = second_.waitForExit(0);
             return exitCode != -1;

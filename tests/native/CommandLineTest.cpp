@@ -158,7 +158,8 @@ TEST(CommandLine, TheArgumentsFollowTheProgramPathHoweverItIsQuoted)
         SCOPED_TRACE(narrow(row.commandLine));
         EXPECT_EQ(std::wstring(row.arguments), commandArguments(row.commandLine, path));
     }
-    EXPECT_EQ(std::wstring(L"Tool.exe /show"), commandArguments(L"C:\\Tools\\KOVIX Tool.exe /show", nullptr))
+    EXPECT_EQ(std::wstring(L"Tool.exe /show"),
+              commandArguments(L"C:\\Tools\\KOVIX Tool.exe /show", nullptr))
         << "without the module's path, the runtime's rule";
     EXPECT_EQ(std::wstring(L"Tool.exe"), commandArguments(L"C:\\Tools\\KOVIX Tool.exe", L""));
     EXPECT_EQ(std::wstring(), commandArguments(nullptr, path));
