@@ -66,6 +66,20 @@ bool sameIgnoringCase(wchar_t const* a, wchar_t const* b)
     return *a == *b;
 }
 
+// The length of `path` when `text` starts with it as a whole token (followed
+// by a blank or the end); 0 otherwise.
+size_t leadingPathLength(wchar_t const* text, wchar_t const* path)
+{
+    if (path == nullptr || *path == 0)
+        return 0;
+    size_t length = 0;
+    for (; path[length] != 0; ++length) {
+        if (lowerAscii(text[length]) != lowerAscii(path[length]))
+            return 0; // also where the text ends first
+    }
+    return text[length] == 0 || isBlank(text[length]) ? length : 0;
+}
+
 // Reads the next token into `token`; returns false at the end of the text.
 // `overlong` is set when the token did not fit (it is then skipped whole).
 bool nextToken(wchar_t const*& cursor, wchar_t (&token)[kTokenCapacity], bool& overlong)
@@ -117,6 +131,28 @@ bool canBeHandedOver(CommandKind kind)
 }
 
 } // namespace
+
+wchar_t const* commandArguments(wchar_t const* commandLine, wchar_t const* modulePath)
+{
+    if (commandLine == nullptr)
+        return L"";
+    wchar_t const* cursor = commandLine;
+    if (*cursor == L'"') {
+        ++cursor;
+        while (*cursor != 0 && *cursor != L'"')
+            ++cursor;
+        if (*cursor == L'"')
+            ++cursor;
+    } else if (size_t const pathLength = leadingPathLength(cursor, modulePath)) {
+        cursor += pathLength;
+    } else {
+        while (*cursor != 0 && !isBlank(*cursor))
+            ++cursor;
+    }
+    while (isBlank(*cursor))
+        ++cursor;
+    return cursor;
+}
 
 ToolCommand parseCommandLine(wchar_t const* text)
 {

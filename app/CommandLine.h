@@ -24,6 +24,17 @@ struct ToolCommand {
     ResolutionMode mode; // kMode800x480, kMode800x600 or kMode1024x768 for Mode, else 0
 };
 
+// The arguments within the whole command line (GetCommandLineW), after the
+// program's path. Launchers pass it as they got it, and one that does not
+// quote (WinExec, a CreateProcess that names only the application, an
+// unquoted Run value) leaves "C:\Tools\KOVIX Tool.exe" with its blank, which
+// the C runtime's rule (the first token ends at the first blank) would cut
+// into the program "C:\Tools\KOVIX" and an argument "Tool.exe". So: after a
+// quoted first token; after an unquoted start that equals `modulePath` in
+// any case of A-Z and ends at a blank or the end; else after the first
+// blank. Leading blanks of the arguments are skipped.
+wchar_t const* commandArguments(wchar_t const* commandLine, wchar_t const* modulePath);
+
 // Parses the arguments (the command line after the program's name). Tokens
 // are separated by blanks; a double quote groups blanks into a token and is
 // not part of it. A command is a token "/name" or "-name", the name in any

@@ -21,6 +21,17 @@ void showUsage(bool usageError)
                 MB_OK | (usageError ? MB_ICONWARNING : MB_ICONINFORMATION));
 }
 
+// The arguments from the process's own command line rather than the
+// runtime's cut of it, which splits an unquoted program path at its blank.
+ToolCommand startCommand()
+{
+    wchar_t modulePath[MAX_PATH] = {};
+    DWORD const length = GetModuleFileNameW(nullptr, modulePath, ARRAYSIZE(modulePath));
+    if (length == 0 || length >= ARRAYSIZE(modulePath))
+        modulePath[0] = 0; // no whole path: the runtime's rule alone
+    return parseCommandLine(commandArguments(GetCommandLineW(), modulePath));
+}
+
 int runMessageLoop(HINSTANCE instance)
 {
     HACCEL const accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_KOVIX));
@@ -39,18 +50,21 @@ int runMessageLoop(HINSTANCE instance)
 
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
     LoadStringW(instance, IDS_APP_TITLE, windowTitle, ARRAYSIZE(windowTitle));
     LoadStringW(instance, IDS_CLASS_NAME, windowClassName, ARRAYSIZE(windowClassName));
-    ToolCommand const command = parseCommandLine(commandLine);
+    ToolCommand const command = startCommand();
     if (command.kind == CommandKind::Invalid || command.kind == CommandKind::Help) {
         showUsage(command.kind == CommandKind::Invalid);
         return command.kind == CommandKind::Invalid ? kExitUsage : kExitDone;
     }
     if (!claimSingleInstance()) {
+        // A plain second start shows the running copy's window. The copy
+        // shows it itself: one with more rights may not be shown, nor put
+        // in front, by this one.
         if (command.kind == CommandKind::None) {
-            bringRunningCopyToFront(windowClassName);
+            handToRunningCopy(windowClassName, {CommandKind::Show, 0});
             return 0;
         }
         return handToRunningCopy(windowClassName, command);

@@ -198,6 +198,9 @@ void showTrayMenu(HWND window)
     // Without the foreground the pop-up would not close when clicked away.
     SetForegroundWindow(window);
     TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+    // Without a message after it, the menu opened from a tray icon the next
+    // time closes at once (TrackPopupMenu's remarks).
+    PostMessageW(window, WM_NULL, 0, 0);
 }
 
 void onTrayNotify(HWND window, LPARAM mouseMessage)

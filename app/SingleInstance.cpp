@@ -57,23 +57,13 @@ bool handOver(HWND running, CommandKind kind, COPYDATASTRUCT& data, int& exitCod
 
 bool claimSingleInstance()
 {
-    CreateMutexW(nullptr, TRUE, L"KOVIX Tool single instance");
-    return GetLastError() != ERROR_ALREADY_EXISTS;
-}
-
-void bringRunningCopyToFront(wchar_t const* windowClassName)
-{
-    // The first copy may still be starting: give its window a moment to appear.
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        if (HWND const running = FindWindowW(windowClassName, nullptr)) {
-            // Restore shows it even when it is minimised into the tray.
-            if (IsIconic(running) || !IsWindowVisible(running))
-                ShowWindow(running, SW_RESTORE);
-            SetForegroundWindow(running);
-            return;
-        }
-        Sleep(100);
-    }
+    HANDLE const mutex = CreateMutexW(nullptr, TRUE, L"KOVIX Tool single instance");
+    DWORD const error = GetLastError();
+    // A copy with more rights (run as administrator) made a mutex that this
+    // one may not open: it exists all the same, so that copy runs.
+    if (mutex == nullptr)
+        return error != ERROR_ACCESS_DENIED;
+    return error != ERROR_ALREADY_EXISTS;
 }
 
 int handToRunningCopy(wchar_t const* windowClassName, ToolCommand command)

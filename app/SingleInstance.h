@@ -8,12 +8,9 @@
 #include "app/CommandLine.h"
 
 // Takes the instance mutex. Returns false when another copy already holds
-// it. The mutex is held until the process ends.
+// it, also one whose mutex this process may not open. The mutex is held
+// until the process ends.
 bool claimSingleInstance();
-
-// A plain second start: the running copy's settings window is brought to
-// the front, out of the tray if it is there.
-void bringRunningCopyToFront(wchar_t const* windowClassName);
 
 // Hands `command` (one that formatCommandPayload takes) to the running copy
 // as WM_COPYDATA and returns the exit code of its answer. Never waits

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/BenchCommon.h"
+#include "tray/TrayMessages.h"
 
 namespace {
 
@@ -113,14 +114,6 @@ HWND findChild(HWND parent, wchar_t const* text)
     ChildRequest request = {text, nullptr};
     EnumChildWindows(parent, matchChild, reinterpret_cast<LPARAM>(&request));
     return request.found;
-}
-
-// The identifier of a process's first tray icon: its module address + 1.
-// The program numbers its icons from its instance, which its main window
-// carries (a module snapshot of a 32-bit process misses the executable).
-UINT firstIconId(HWND mainWindow)
-{
-    return UINT(GetWindowLongPtrW(mainWindow, GWLP_HINSTANCE)) + 1;
 }
 
 bool shellHas(HWND owner, UINT id)
@@ -396,7 +389,6 @@ double timeToolStart(std::wstring const& exe, double& windowSeconds, double& ico
     if (!startProcess(exe, process))
         return 0;
     HWND window = nullptr;
-    UINT iconId = 0;
     windowSeconds = 0;
     iconSeconds = 0;
     bool const up = waitUntil([&] {
@@ -407,9 +399,7 @@ double timeToolStart(std::wstring const& exe, double& windowSeconds, double& ico
         double const now = secondsNow() - start;
         if (windowSeconds == 0 && IsWindowVisible(window) && GetWindow(window, GW_CHILD) != nullptr)
             windowSeconds = now;
-        if (iconId == 0)
-            iconId = firstIconId(window);
-        if (iconSeconds == 0 && iconId != 0 && shellHas(window, iconId))
+        if (iconSeconds == 0 && shellHas(window, kMainTrayIconId))
             iconSeconds = now;
         return windowSeconds > 0 && iconSeconds > 0;
     }, limitSeconds);

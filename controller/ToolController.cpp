@@ -89,10 +89,10 @@ void ToolController::stopTimer()
 void ToolController::setUpTrayIcons()
 {
     TrayIcon& main = trayIcons[0];
-    main.init(mainWindow, instance, WM_TRAYNOTIFY, 1);
+    main.init(mainWindow, instance, WM_TRAYNOTIFY, kMainTrayIconId);
     // Callback message 0: mouse events on the lock icons reach no handler.
-    for (UINT number = 2; number <= 4; ++number)
-        trayIcons[number - 1].init(mainWindow, instance, 0, number);
+    for (UINT lock = 1; lock < ARRAYSIZE(trayIcons); ++lock)
+        trayIcons[lock].init(mainWindow, instance, 0, kMainTrayIconId + lock);
 
     main.add(L"", title, getWindowIcon(mainWindow));
     // A shell that is not up yet (early in a session) refuses the icon.

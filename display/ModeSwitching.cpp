@@ -4,6 +4,14 @@
 
 ResolutionMode ToolController::detectCurrentMode() const
 {
+    // The display's own pixels: a program that does not declare itself DPI
+    // aware gets scaled screen metrics under DPI virtualisation (150 % on
+    // Vista and 7, any scaling from 8.1 on), where 1024x768 reads as
+    // another size. The metrics only if the display cannot be asked.
+    DEVMODEW current = {};
+    current.dmSize = sizeof(current);
+    if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &current))
+        return detectModeFromSize(int(current.dmPelsWidth), int(current.dmPelsHeight));
     return detectModeFromSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
 }
 

@@ -39,6 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
     ToolCommand const typed = parseCommandLine(units);
     checkShape(typed);
 
+    // The arguments lie within the whole line, however it starts.
+    wchar_t const* const arguments = commandArguments(units, L"C:\\Tools\\KOVIX Tool.exe");
+    if (arguments < units || arguments > units + wcslen(units))
+        abort();
+    checkShape(parseCommandLine(arguments));
+
     ToolCommand const received = readCommandPayload(units, count);
     checkShape(received);
     if (received.kind != CommandKind::Invalid) {

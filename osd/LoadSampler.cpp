@@ -25,7 +25,8 @@ struct BasicInformation {
 #ifndef _WIN64
 static_assert(sizeof(BasicInformation) == 44, "SYSTEM_BASIC_INFORMATION");
 static_assert(offsetof(BasicInformation, numberOfProcessors) == 40, "NumberOfProcessors");
-static_assert(sizeof(PerformanceInformation) == 312, "SYSTEM_PERFORMANCE_INFORMATION");
+static_assert(offsetof(PerformanceInformation, laterFields) == 312,
+              "SYSTEM_PERFORMANCE_INFORMATION of Windows XP");
 static_assert(sizeof(TimeOfDayInformation) == 32, "SYSTEM_TIMEOFDAY_INFORMATION");
 static_assert(offsetof(TimeOfDayInformation, currentTime) == 8, "CurrentTime");
 static_assert(sizeof(ProcessorPerformanceInformation) == 48,
@@ -38,14 +39,12 @@ ULONG const SystemPerformanceInformation = 2;
 ULONG const SystemTimeOfDayInformation = 3;
 ULONG const SystemProcessorPerformanceInformation = 8;
 
-using NtQuerySystemInformationFn = LONG(WINAPI*)(ULONG infoClass, void* buffer, ULONG length,
-                                                 ULONG* returnLength);
 using GlobalMemoryStatusExFn = BOOL(WINAPI*)(MEMORYSTATUSEX* status);
 using GlobalMemoryStatusFn = void(WINAPI*)(MEMORYSTATUS* status);
 
 // Looked up at run time: ntdll does not promise the function on every
 // system, and kernel32 of old systems lacks GlobalMemoryStatusEx.
-NtQuerySystemInformationFn ntQuerySystemInformation = nullptr;
+SystemQueryFunction ntQuerySystemInformation = nullptr;
 uint32_t cachedProcessorCount = 0;
 
 template <typename Function>
@@ -57,10 +56,9 @@ Function lookUp(HMODULE module, char const* name)
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-NtQuerySystemInformationFn findQueryFunction()
+SystemQueryFunction findQueryFunction()
 {
-    return lookUp<NtQuerySystemInformationFn>(GetModuleHandleW(L"ntdll"),
-                                              "NtQuerySystemInformation");
+    return lookUp<SystemQueryFunction>(GetModuleHandleW(L"ntdll"), "NtQuerySystemInformation");
 }
 
 uint64_t toUint64(LARGE_INTEGER value)
@@ -98,7 +96,7 @@ uint32_t getProcessorCount()
 {
     if (cachedProcessorCount != 0)
         return cachedProcessorCount;
-    NtQuerySystemInformationFn const query = findQueryFunction();
+    SystemQueryFunction const query = findQueryFunction();
     if (query == nullptr)
         return 0;
     BasicInformation basic = {};
@@ -141,9 +139,14 @@ void LoadSampler::release()
 
 void LoadSampler::init()
 {
+    init(findQueryFunction());
+}
+
+void LoadSampler::init(SystemQueryFunction query)
+{
     release();
     available = false;
-    ntQuerySystemInformation = findQueryFunction();
+    ntQuerySystemInformation = query;
     osClass = getOsVersionClass();
     if (osClass == 3 || ntQuerySystemInformation == nullptr)
         return;

@@ -10,14 +10,19 @@
 // Kernel records filled by NtQuerySystemInformation, laid out as Windows
 // publishes them. Times are in units of 100 ns.
 
-// SystemPerformanceInformation (class 2), the Windows XP layout. Later
-// systems append fields; only the machine's idle time is read.
+// SystemPerformanceInformation (class 2), the Windows XP layout and room
+// for the fields later systems append: the kernel refuses a buffer shorter
+// than its own record whole (STATUS_INFO_LENGTH_MISMATCH) and fills a longer
+// one up to its record. A 32-bit program on 64-bit Windows 7 and Server 2008
+// gets 16 bytes more than XP's 312, later systems more still. Only the
+// machine's idle time is read.
 struct PerformanceInformation {
     LARGE_INTEGER idleTime;
     LARGE_INTEGER readTransferCount;
     LARGE_INTEGER writeTransferCount;
     LARGE_INTEGER otherTransferCount;
     ULONG counters[70]; // operation, paging, pool and cache counters
+    BYTE laterFields[200];
 };
 
 // SystemTimeOfDayInformation (class 3), the layout of NT 4 and 2000. Later
@@ -41,6 +46,10 @@ struct ProcessorPerformanceInformation {
     LARGE_INTEGER interruptTime;
     ULONG interruptCount;
 };
+
+// NtQuerySystemInformation: an information class into a buffer; 0 on success.
+using SystemQueryFunction = LONG(WINAPI*)(ULONG infoClass, void* buffer, ULONG length,
+                                          ULONG* returnLength);
 
 // Windows version class: 0 NT 3, 1 NT 4, 2 NT 5 or later, 3 anything else
 // (no CPU sampling). 3 also when the version cannot be read.
@@ -68,6 +77,8 @@ public:
     // Finds the kernel query, classifies the system and, where the CPU can be
     // sampled, allocates the per-slot history. Calling it again starts over.
     void init();
+    // The same with `query` in the kernel's place (null: none was found).
+    void init(SystemQueryFunction query);
 
     // Load in percent (0..100) of one processor, or of the whole machine for
     // kWholeMachine, since the previous call for the same slot. -1 when the

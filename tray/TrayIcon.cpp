@@ -80,9 +80,7 @@ TrayIcon& TrayIcon::operator=(TrayIcon const& other)
 void TrayIcon::init(HWND ownerWindow, HINSTANCE instanceHandle, UINT callbackMessage, UINT number)
 {
     instance = instanceHandle;
-    // Unsigned, so any module address gives identifiers one apart (the
-    // shell only compares them).
-    id = UINT(reinterpret_cast<UINT_PTR>(instanceHandle)) + number;
+    id = number;
     owner = ownerWindow;
     lockOn = false;
     added = false;
@@ -116,9 +114,13 @@ BOOL TrayIcon::add(wchar_t const* glyph, wchar_t const* tip, HICON icon)
         return TRUE;
     }
     HICON const used = prepare(glyph, tip, icon);
-    BOOL const result = Shell_NotifyIconW(NIM_ADD, &iconData);
-    if (result)
-        added = true;
+    // Shell_NotifyIcon waits for the shell only so long: a busy shell (at
+    // logon) may answer FALSE and add the icon all the same, and then
+    // refuses every later add of that identifier. A modify that succeeds
+    // shows the icon is there.
+    BOOL const result =
+        Shell_NotifyIconW(NIM_ADD, &iconData) || Shell_NotifyIconW(NIM_MODIFY, &iconData);
+    added = result != FALSE;
     // The shell keeps its own copy of the image.
     DestroyIcon(used);
     iconData.hIcon = nullptr;
@@ -162,16 +164,10 @@ BOOL TrayIcon::restore(wchar_t const* glyph, wchar_t const* tip, HICON icon)
             DestroyIcon(icon);
         return FALSE;
     }
-    HICON const used = prepare(glyph, tip, icon);
     // A shell that announced a new notification area but still holds the
-    // icon refuses the add; the modify then refreshes it instead.
-    BOOL result = Shell_NotifyIconW(NIM_ADD, &iconData);
-    if (!result)
-        result = Shell_NotifyIconW(NIM_MODIFY, &iconData);
-    added = result != FALSE;
-    DestroyIcon(used);
-    iconData.hIcon = nullptr;
-    return result;
+    // icon refuses the add; add's modify then refreshes it instead.
+    added = false;
+    return add(glyph, tip, icon);
 }
 
 void TrayIcon::destroy()

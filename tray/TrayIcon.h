@@ -21,14 +21,15 @@ public:
     TrayIcon(TrayIcon const& other);
     TrayIcon& operator=(TrayIcon const& other);
 
-    // Binds the record to `ownerWindow` with identifier instance value +
-    // `number`, and creates its glyph font. Must run before the rest.
+    // Binds the record to `ownerWindow` with identifier `number`, whatever
+    // the instance, and creates its glyph font. Must run before the rest.
     void init(HWND ownerWindow, HINSTANCE instanceHandle, UINT callbackMessage, UINT number);
 
     // Each takes `icon`, or, when it is null, a glyph drawn from `glyph` in
     // the record's colours, and destroys it after the shell call. `tip` is cut
     // to the tip buffer; it may be the record's own iconData.szTip.
-    // add: when the icon is already added, no shell call and TRUE.
+    // add: when the icon is already added, no shell call and TRUE; an add
+    // the shell refuses counts when a modify of the icon succeeds.
     BOOL add(wchar_t const* glyph, wchar_t const* tip, HICON icon);
     BOOL modify(wchar_t const* glyph, wchar_t const* tip, HICON icon);
     // FALSE without a shell call when the icon is not added.

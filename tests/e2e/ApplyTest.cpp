@@ -356,11 +356,10 @@ TEST_F(ApplyTest, TheOsdAndTheLockIconsFollowTheirBoxesAtApply)
     // Minimised at start, so that the OSD shows over the bare desktop.
     HWND const main = startWith(handEdited("800,480", "0", "1", "1"));
     ASSERT_NE(nullptr, main);
-    UINT const mainIcon = toolIconId(tool_.id(), 1);
+    UINT const mainIcon = kMainTrayIconId;
     UINT const numIcon = mainIcon + 1;
     UINT const capsIcon = mainIcon + 2;
     UINT const scrollIcon = mainIcon + 3;
-    ASSERT_NE(0u, mainIcon);
     ASSERT_TRUE(waitUntil([&] {
         return trayIconPresent(main, mainIcon) && trayIconPresent(main, numIcon) &&
                trayIconPresent(main, capsIcon) && trayIconPresent(main, scrollIcon);

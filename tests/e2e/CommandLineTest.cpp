@@ -71,7 +71,7 @@ protected:
         EXPECT_TRUE(first_.start(arguments));
         HWND const main = first_.waitForMainWindow();
         if (main != nullptr) {
-            EXPECT_TRUE(waitUntil([&] { return trayIconPresent(main, toolIconId(first_.id(), 1)); }));
+            EXPECT_TRUE(waitUntil([&] { return trayIconPresent(main, kMainTrayIconId); }));
         }
         return main;
     }
@@ -103,7 +103,7 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     ASSERT_NE(nullptr, main);
     ASSERT_TRUE(waitUntil([&] { return inTray(main); }));
     HWND const radio600 = findDescendant(main, L"800 x 600");
-    UINT const mainIcon = toolIconId(first_.id(), 1);
+    UINT const mainIcon = kMainTrayIconId;
 
     // As the tray menu's item: switched, saved, still in the tray.
     ToolProcess::CommandRun run = later(L"/mode 800x600");
@@ -311,6 +311,22 @@ TEST_F(CommandLine, AStartWithTrayOrShowOverridesStartMinimized)
         EXPECT_EQ(0, later(L"/exit").exitCode);
         EXPECT_EQ(0, first_.waitForExit(0));
     }
+}
+
+TEST_F(CommandLine, AnUnquotedProgramPathWithItsBlankIsTheProgramsNameWhole)
+{
+    // As WinExec, a CreateProcess that names only the application, or an
+    // unquoted Run value start it: the path as it stands, blank and all.
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), kInTraySettings));
+    ASSERT_TRUE(first_.startAs(first_.exePath()));
+    HWND const main = first_.waitForMainWindow();
+    HWND const box = findProcessWindow(first_.id(), L"#32770");
+    ASSERT_NE(nullptr, main) << "no window; box: "
+                             << testing::PrintToString(box != nullptr ? messageBoxText(box) : L"");
+
+    ASSERT_TRUE(second_.startAs(second_.exePath() + L" /exit"));
+    EXPECT_EQ(0, second_.waitForExit(slowed(10000))) << "the command after the unquoted path";
+    EXPECT_EQ(0, first_.waitForExit(slowed(5000)));
 }
 
 // Run by tests/e2e/no1024.sh on a display without 1024x768, where the switch

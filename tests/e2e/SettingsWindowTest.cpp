@@ -31,36 +31,6 @@ std::string settingsWith(char const* scaling, char const* minimized, char const*
            "KbInd=" + kbInd + ";\r\n";
 }
 
-// HKCU\Control Panel\Desktop\LogPixels for the programs started meanwhile.
-class ScopedLogPixels {
-public:
-    explicit ScopedLogPixels(DWORD dpi)
-    {
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &key_, nullptr);
-        DWORD size = sizeof(old_);
-        hadOld_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
-        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dpi), sizeof(dpi));
-    }
-    ~ScopedLogPixels()
-    {
-        if (hadOld_)
-            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&old_),
-                           sizeof(old_));
-        else
-            RegDeleteValueW(key_, L"LogPixels");
-        RegCloseKey(key_);
-    }
-    ScopedLogPixels(ScopedLogPixels const&) = delete;
-    ScopedLogPixels& operator=(ScopedLogPixels const&) = delete;
-
-private:
-    HKEY key_ = nullptr;
-    DWORD old_ = 0;
-    bool hadOld_ = false;
-};
-
 class SettingsWindow : public testing::Test {
 protected:
     HWND startWith(std::string const& settings)
@@ -114,7 +84,7 @@ TEST_F(SettingsWindow, At120DpiEveryNumberIsScaledOnItsOwnAndTruncated)
     HWND main = nullptr;
     {
         // The program reads the setting once, when it starts.
-        ScopedLogPixels const dpi(120);
+        wintest::ScopedLogPixels const dpi(120);
         main = startWith(settingsWith("0", "0", "1", "1", "1", "0"));
     }
     ASSERT_NE(nullptr, main);

@@ -133,10 +133,8 @@ TEST_F(DISABLED_ShippedExe, SixteenControlsInTheirPlacesAt96DpiCheckedAsTheDefau
 
 TEST_F(DISABLED_ShippedExe, FourTrayIconsAndTheLockIconsInTheirColours)
 {
-    UINT const mainIcon = toolIconId(tool_->id(), 1);
-    ASSERT_NE(0u, mainIcon);
     for (UINT i = 0; i < 4; ++i)
-        EXPECT_TRUE(waitUntil([&] { return trayIconPresent(main_, mainIcon + i); }, slowed(5000)))
+        EXPECT_TRUE(waitUntil([&] { return trayIconPresent(main_, kMainTrayIconId + i); }, slowed(5000)))
             << "icon " << i;
     // All locks off: black squares for Num and Scroll Lock, a yellow "a"
     // (CpsLckFG=65535) on black for Caps Lock.

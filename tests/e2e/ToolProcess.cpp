@@ -74,10 +74,15 @@ ToolProcess::~ToolProcess()
 
 bool ToolProcess::start(std::wstring const& arguments)
 {
-    main_ = nullptr; // a restart has a window of its own
     std::wstring commandLine = L"\"" + exe_ + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
+    return startAs(commandLine);
+}
+
+bool ToolProcess::startAs(std::wstring commandLine)
+{
+    main_ = nullptr; // a restart has a window of its own
     std::wstring const folder = exe_.substr(0, exe_.find_last_of(L'\\'));
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -394,17 +399,6 @@ std::wstring messageBoxText(HWND box)
 }
 
 // -------------------------------------------------------------- tray icons
-
-UINT toolIconId(DWORD processId, UINT number)
-{
-    // The program numbers its icons from its instance, the module address
-    // its main window is made with. (A module snapshot that a 64-bit process
-    // takes of a 32-bit one misses the executable.)
-    HWND const main = findProcessWindow(processId, L"KOVIX TOOL");
-    if (main == nullptr)
-        return 0;
-    return UINT(GetWindowLongPtrW(main, GWLP_HINSTANCE)) + number;
-}
 
 bool trayIconPresent(HWND owner, UINT id)
 {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/win/WinTestSupport.h"
+#include "tray/TrayMessages.h"
 
 // The program the tests start: the file KOVIX_TOOL_EXE names (a host or a
 // Windows path), else the x86_64 build beside this test executable.
@@ -28,6 +29,9 @@ public:
 
     // Starts the program with `arguments` after its quoted path.
     bool start(std::wstring const& arguments = std::wstring());
+    // Starts it with exactly this command line, as a launcher that does not
+    // quote the path passes it on.
+    bool startAs(std::wstring commandLine);
     // A start with a command, watched to its end; a message box it shows is
     // read and closed. Exit code -1: still running after the time-out.
     struct CommandRun {
@@ -129,9 +133,9 @@ int countProcessWindows(DWORD processId, wchar_t const* className);
 // The text of a message box (its static control 0xFFFF).
 std::wstring messageBoxText(HWND box);
 
-// ---- The program's tray icons (identifiers: module address + 1 ... + 4).
+// ---- The program's tray icons (identifiers: kMainTrayIconId, then the
+// lock icons, Num, Caps and Scroll Lock).
 
-UINT toolIconId(DWORD processId, UINT number);
 bool trayIconPresent(HWND owner, UINT id);
 // A balloon notice with this text shows (from any icon). The shell waits a
 // moment before it shows one and then keeps it up for ten seconds or more.

@@ -116,8 +116,6 @@ protected:
         HWND const window = tool_.waitForMainWindow();
         if (window == nullptr)
             return nullptr;
-        firstId_ = toolIconId(tool_.id(), 1);
-        EXPECT_NE(0u, firstId_);
         EXPECT_TRUE(waitUntil([&] { return allIconsInShell(window); }));
         return window;
     }
@@ -125,7 +123,7 @@ protected:
     bool allIconsInShell(HWND window) const
     {
         for (UINT i = 0; i < 4; ++i)
-            if (!wintest::shellHasIcon(window, firstId_ + i))
+            if (!wintest::shellHasIcon(window, kMainTrayIconId + i))
                 return false;
         return true;
     }
@@ -149,7 +147,6 @@ protected:
 
     TempFolder folder_;
     ToolProcess tool_{folder_};
-    UINT firstId_ = 0;
 };
 
 bool showsColouredIcons(TrayColours const& seen)
@@ -209,7 +206,7 @@ TEST_F(Tray, IconsComeBackWhenTheShellAnnouncesAnEmptyNotificationArea)
 
     // What a restarted shell leaves: none of the program's icons.
     for (UINT i = 0; i < 4; ++i)
-        ASSERT_TRUE(wintest::shellDeleteIcon(window, firstId_ + i));
+        ASSERT_TRUE(wintest::shellDeleteIcon(window, kMainTrayIconId + i));
     EXPECT_TRUE(showsNoneOfTheColours(waitForStrip(showsNoneOfTheColours)));
 
     PostMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
@@ -233,5 +230,5 @@ TEST_F(Tray, ExitLeavesNoIconOfTheProgramBehind)
     EXPECT_TRUE(showsNoneOfTheColours(seen))
         << "red " << seen.red << ", blue " << seen.blue << ", yellow " << seen.yellow;
     for (UINT i = 0; i < 4; ++i)
-        EXPECT_FALSE(wintest::shellHasIcon(window, firstId_ + i)) << "icon " << i;
+        EXPECT_FALSE(wintest::shellHasIcon(window, kMainTrayIconId + i)) << "icon " << i;
 }

@@ -125,3 +125,42 @@ TEST(CommandLine, PayloadsRoundTripAndMalformedOnesAreRefused)
     }
     EXPECT_EQ(int(Invalid), int(readCommandPayload(nullptr, 6).kind));
 }
+
+TEST(CommandLine, TheArgumentsFollowTheProgramPathHoweverItIsQuoted)
+{
+    wchar_t const* const path = L"C:\\Tools\\KOVIX Tool.exe";
+    struct Row {
+        wchar_t const* commandLine;
+        wchar_t const* arguments;
+    };
+    Row const rows[] = {
+        // Quoted: up to the closing quote, a blank after it or not.
+        {L"\"C:\\Tools\\KOVIX Tool.exe\"", L""},
+        {L"\"C:\\Tools\\KOVIX Tool.exe\" /mode 800x600", L"/mode 800x600"},
+        {L"\"C:\\Tools\\KOVIX Tool.exe\"/show", L"/show"},
+        {L"\"C:\\Elsewhere\\KOVIX Tool.exe\" /show", L"/show"},
+        {L"\"C:\\Tools\\KOVIX Tool.exe", L""},
+        // Unquoted, as a launcher passes the path it was given: the module's
+        // own path, in any case, is the program's name whole.
+        {L"C:\\Tools\\KOVIX Tool.exe", L""},
+        {L"C:\\Tools\\KOVIX Tool.exe   ", L""},
+        {L"C:\\Tools\\KOVIX Tool.exe /mode 800x600", L"/mode 800x600"},
+        {L"c:\\tools\\kovix tool.EXE\t/exit", L"/exit"},
+        // Anything else: the runtime's rule, the name ends at the first blank.
+        {L"C:\\Tools\\KOVIX Tool.exe2 /show", L"Tool.exe2 /show"},
+        {L"C:\\Tools\\KOVIX Tool.ex /show", L"Tool.ex /show"},
+        {L"C:\\Elsewhere\\KOVIX Tool.exe /show", L"Tool.exe /show"},
+        {L"KOVIXT~1.EXE /show", L"/show"},
+        {L"KOVIXT~1.EXE", L""},
+        {L"", L""},
+    };
+    for (Row const& row : rows) {
+        SCOPED_TRACE(narrow(row.commandLine));
+        EXPECT_EQ(std::wstring(row.arguments), commandArguments(row.commandLine, path));
+    }
+    EXPECT_EQ(std::wstring(L"Tool.exe /show"),
+              commandArguments(L"C:\\Tools\\KOVIX Tool.exe /show", nullptr))
+        << "without the module's path, the runtime's rule";
+    EXPECT_EQ(std::wstring(L"Tool.exe"), commandArguments(L"C:\\Tools\\KOVIX Tool.exe", L""));
+    EXPECT_EQ(std::wstring(), commandArguments(nullptr, path));
+}

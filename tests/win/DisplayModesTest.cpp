@@ -145,6 +145,24 @@ int detectInFreshProcess()
     return runProcess(ownExecutablePath(), L"--child detect_mode");
 }
 
+// The same in a thread that is not DPI aware, as Windows runs a program that
+// does not declare itself aware (Wine makes a process aware of the system
+// DPI unless told otherwise): its screen metrics are scaled. 98: no such
+// thread can be had; 99: the metrics of 1024x768 are not scaled.
+KOVIX_CHILD_MODE(detect_mode_dpi_unaware)
+{
+    typedef HANDLE(WINAPI * SetContext)(HANDLE);
+    auto const setContext = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")));
+    HANDLE const unaware = reinterpret_cast<HANDLE>(-1); // DPI_AWARENESS_CONTEXT_UNAWARE
+    if (setContext == nullptr || setContext(unaware) == nullptr)
+        return 98;
+    if (GetSystemMetrics(SM_CXSCREEN) == 1024)
+        return 99;
+    ToolController const controller(nullptr);
+    return controller.detectCurrentMode();
+}
+
 // A size no table row has, added to the dummy output for one case.
 char const kOddMode[] = "1280x800";
 std::string const kOutput = host::kOutputName;
@@ -193,6 +211,20 @@ TEST_F(Display, DetectionGivesTheCodeOfTheScreenSizeThatXShows)
     EXPECT_EQ(19, detected) << kOddMode;
     EXPECT_TRUE(waitUntilScreen(800, 480));
     EXPECT_EQ("800x480", host::screenSize());
+}
+
+// At 150 % a program that is not DPI aware reads 1024x768 from the screen
+// metrics as 683x512, a size no row has.
+TEST_F(Display, DetectionReadsTheDisplaysOwnPixelsWhereTheScreenMetricsAreScaled)
+{
+    ASSERT_TRUE(host::setScreenMode("1024x768"));
+    ASSERT_TRUE(waitUntilScreen(1024, 768));
+    int detected = -1;
+    {
+        ScopedLogPixels const scaled(144);
+        detected = runProcess(ownExecutablePath(), L"--child detect_mode_dpi_unaware");
+    }
+    EXPECT_EQ(6, detected) << "98: no DPI-unaware thread; 99: metrics not scaled";
 }
 
 TEST_F(Display, SwitchingToAModeThatCanBeSetChangesTheXScreenAndRecordsTheMode)

@@ -65,7 +65,7 @@ TEST_F(TrayIndicators, SetUpAddsTheMainIconAndHandsTheColoursToTheLockRecords)
 
     TrayIcon const& main = controller.trayIcons[0];
     EXPECT_TRUE(main.added);
-    EXPECT_EQ(0x400001u, main.id);
+    EXPECT_EQ(kMainTrayIconId, main.id);
     EXPECT_EQ(UINT(0x8001), main.iconData.uCallbackMessage) << "WM_TRAYNOTIFY";
     EXPECT_STREQ(L"KOVIX Tool Beta 1.0", main.iconData.szTip);
     EXPECT_TRUE(shellHasIcon(window_, main.id));
@@ -74,7 +74,7 @@ TEST_F(TrayIndicators, SetUpAddsTheMainIconAndHandsTheColoursToTheLockRecords)
     COLORREF const colours[][2] = {{255, 65280}, {0, 65535}, {16711680, 16776960}};
     for (int i = 1; i < 4; ++i) {
         TrayIcon const& lock = controller.trayIcons[i];
-        EXPECT_EQ(0x400001u + UINT(i), lock.id);
+        EXPECT_EQ(kMainTrayIconId + UINT(i), lock.id);
         EXPECT_EQ(window_, lock.owner);
         EXPECT_EQ(0u, lock.iconData.uCallbackMessage);
         EXPECT_EQ(colours[i - 1][0], lock.bgColor) << "record " << i;
@@ -114,24 +114,38 @@ TEST_F(TrayIndicators, AnEmptiedNotificationAreaGetsBackTheIconsThatWereThere)
     EXPECT_FALSE(controller.trayIcons[3].added);
 }
 
+// As a busy shell leaves it that answered the add after Shell_NotifyIcon
+// had given up: the icons are there, and a further add of their
+// identifiers is refused.
+TEST_F(TrayIndicators, IconsTheShellAlreadyHoldsCountAsAdded)
+{
+    ToolController controller(nullptr);
+    bindController(controller, window_);
+    ASSERT_TRUE(shellAddIcon(window_, kMainTrayIconId));
+    ASSERT_TRUE(shellAddIcon(window_, kMainTrayIconId + 1));
+    controller.setUpIndicators(false);
+    EXPECT_TRUE(controller.trayIcons[0].added);
+    EXPECT_FALSE(KillTimer(window_, kTrayRetryTimerId)) << "no retry for an icon that is there";
+    EXPECT_TRUE(controller.addLockIcon(LockKey::Num, false));
+    EXPECT_TRUE(controller.trayIcons[1].added);
+    EXPECT_TRUE(controller.trayIcons[0].remove()) << "and so it is taken out again";
+    EXPECT_FALSE(shellHasIcon(window_, kMainTrayIconId));
+}
+
 TEST_F(TrayIndicators, ARefusedMainIconIsRetriedUntilTheShellTakesIt)
 {
     ToolController controller(nullptr);
     bindController(controller, window_);
     timerTarget = &controller;
-    // Something already holds the main icon's identifier: the add fails.
-    ASSERT_TRUE(shellAddIcon(window_, 0x400001u));
     controller.setUpIndicators(false);
-    ASSERT_FALSE(controller.trayIcons[0].added);
-    controller.addLockIcon(LockKey::Num, false); // the lock icons are taken
+    // As the start-up leaves it when the shell is not up yet (Wine's takes
+    // every new icon at once): the main icon out, the retry timer running.
+    ASSERT_TRUE(controller.trayIcons[0].remove());
+    ASSERT_NE(0u, SetTimer(window_, kTrayRetryTimerId, kTrayRetryIntervalMs, nullptr));
 
-    pumpMessages(2500);
-    EXPECT_FALSE(controller.trayIcons[0].added) << "still refused";
-
-    ASSERT_TRUE(shellDeleteIcon(window_, 0x400001u));
     pumpMessages(2500);
     EXPECT_TRUE(controller.trayIcons[0].added);
-    EXPECT_TRUE(shellHasIcon(window_, 0x400001u));
+    EXPECT_TRUE(shellHasIcon(window_, kMainTrayIconId));
     EXPECT_STREQ(L"KOVIX Tool Beta 1.0", controller.trayIcons[0].iconData.szTip);
     EXPECT_TRUE(controller.trayIcons[1].added);
     EXPECT_TRUE(controller.trayIcons[2].added) << "enabled lock icons come with it";
@@ -164,16 +178,11 @@ TEST_F(TrayIndicators, TheControllerTakesItsIconsWithItButACopyDoesNot)
 
 namespace {
 
-struct HeldIcon {
-    HWND owner;
-    UINT id;
-};
-
-// The shell takes the main icon only while Apply's question is open: the
-// held identifier is let go, the retry timer has time to fire, then No.
-DWORD WINAPI releaseDuringTheQuestion(LPVOID param)
+// A retry tick arrives while Apply's question is open, as when the shell
+// refused Apply's add (Wine's never does); then No.
+DWORD WINAPI retryDuringTheQuestion(LPVOID param)
 {
-    HeldIcon const& held = *static_cast<HeldIcon const*>(param);
+    HWND const owner = static_cast<HWND>(param);
     HWND box = nullptr;
     for (int i = 0; i < 500 && box == nullptr; ++i) {
         Sleep(20);
@@ -181,8 +190,8 @@ DWORD WINAPI releaseDuringTheQuestion(LPVOID param)
         if (box != nullptr && !IsWindowVisible(box))
             box = nullptr; // still being filled in: its buttons may not be there yet
     }
-    shellDeleteIcon(held.owner, held.id);
-    Sleep(2 * kTrayRetryIntervalMs + 500);
+    PostMessageW(owner, WM_TIMER, kTrayRetryTimerId, 0);
+    Sleep(500);
     PostMessageW(box, WM_COMMAND, IDNO, 0);
     return 0;
 }
@@ -200,10 +209,7 @@ TEST_F(TrayIndicators, ARetryDuringApplysQuestionBringsBackNoIconWhoseBoxWasTurn
     ToolController controller(nullptr);
     bindController(controller, window_);
     timerTarget = &controller;
-    HeldIcon const held = {window_, 0x400001u};
-    ASSERT_TRUE(shellAddIcon(held.owner, held.id));
-    controller.setUpIndicators(false); // refused: the retry timer runs
-    ASSERT_FALSE(controller.trayIcons[0].added);
+    controller.setUpIndicators(false);
 
     // Scaling on as loaded, Num Lock's box just turned off, Caps Lock's on.
     auto checkBox = [&](bool on) {
@@ -219,14 +225,13 @@ TEST_F(TrayIndicators, ARetryDuringApplysQuestionBringsBackNoIconWhoseBoxWasTurn
     controller.capsLockCheck = checkBox(true);
     lstrcpynW(controller.settingsPath, folder.file(L"Resolution.ini").c_str(), MAX_PATH);
 
-    HANDLE const helper = CreateThread(nullptr, 0, releaseDuringTheQuestion,
-                                       const_cast<HeldIcon*>(&held), 0, nullptr);
+    HANDLE const helper = CreateThread(nullptr, 0, retryDuringTheQuestion, window_, 0, nullptr);
     controller.apply();
     WaitForSingleObject(helper, INFINITE);
     CloseHandle(helper);
     pumpMessages(kTrayRetryIntervalMs + 500);
 
-    EXPECT_TRUE(controller.trayIcons[0].added) << "the retry took the main icon after Apply";
+    EXPECT_TRUE(controller.trayIcons[0].added);
     EXPECT_FALSE(controller.trayIcons[1].added);
     EXPECT_FALSE(shellHasIcon(window_, controller.trayIcons[1].id)) << "Num Lock's box is off";
     EXPECT_TRUE(shellHasIcon(window_, controller.trayIcons[2].id));

@@ -76,42 +76,11 @@ KOVIX_CHILD_MODE(dpi)
     return 0;
 }
 
-// Sets the logical DPI for processes started from now on, and puts the old
-// setting back at the end.
-class ScopedLogPixels {
-public:
-    explicit ScopedLogPixels(DWORD dpi)
-    {
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &key_, nullptr);
-        DWORD size = sizeof(old_);
-        hadOld_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(&old_), &size) == ERROR_SUCCESS;
-        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dpi), sizeof(dpi));
-    }
-    ~ScopedLogPixels()
-    {
-        if (hadOld_)
-            RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&old_),
-                           sizeof(old_));
-        else
-            RegDeleteValueW(key_, L"LogPixels");
-        RegCloseKey(key_);
-    }
-    ScopedLogPixels(ScopedLogPixels const&) = delete;
-    ScopedLogPixels& operator=(ScopedLogPixels const&) = delete;
-
-private:
-    HKEY key_ = nullptr;
-    DWORD old_ = 0;
-    bool hadOld_ = false;
-};
-
 std::string scaledAt(DWORD dpi)
 {
     TempFolder folder;
     std::wstring const exe = copySelfInto(folder, L"dpi.exe");
-    ScopedLogPixels setting(dpi);
+    wintest::ScopedLogPixels setting(dpi);
     EXPECT_EQ(0, runProcess(exe, L"--child dpi"));
     return readFileBytes(folder.file(L"dpi.txt"));
 }

@@ -305,6 +305,26 @@ KeyLock::~KeyLock()
         RegCloseKey(key_);
 }
 
+ScopedLogPixels::ScopedLogPixels(DWORD dpi)
+{
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &key_, nullptr);
+    DWORD size = sizeof(old_);
+    hadOld_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_),
+                               &size) == ERROR_SUCCESS;
+    RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dpi), sizeof(dpi));
+}
+
+ScopedLogPixels::~ScopedLogPixels()
+{
+    if (hadOld_)
+        RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&old_),
+                       sizeof(old_));
+    else
+        RegDeleteValueW(key_, L"LogPixels");
+    RegCloseKey(key_);
+}
+
 LONG changeScreenMode(DWORD width, DWORD height, DWORD bitsPerPixel, DWORD flags)
 {
     DEVMODEW mode = {};

@@ -96,6 +96,21 @@ private:
     std::string saved_;
 };
 
+// Sets the logical DPI (HKCU\Control Panel\Desktop\LogPixels) for the
+// processes started from now on, and puts the old setting back at the end.
+class ScopedLogPixels {
+public:
+    explicit ScopedLogPixels(DWORD dpi);
+    ~ScopedLogPixels();
+    ScopedLogPixels(ScopedLogPixels const&) = delete;
+    ScopedLogPixels& operator=(ScopedLogPixels const&) = delete;
+
+private:
+    HKEY key_ = nullptr;
+    DWORD old_ = 0;
+    bool hadOld_ = false;
+};
+
 // A switch made without the program's code; flags 0 leaves the recorded
 // mode alone.
 LONG changeScreenMode(DWORD width, DWORD height, DWORD bitsPerPixel = 32, DWORD flags = 0);
