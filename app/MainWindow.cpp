@@ -334,11 +334,11 @@ LRESULT CALLBACK resolutionPanelProc(HWND window, UINT message, WPARAM wParam, L
     if (message == WM_COMMAND) {
         HWND const sender = reinterpret_cast<HWND>(lParam);
         if (sender == theController.radio800x480)
-            theController.mode = 1;
+            theController.mode = kMode800x480;
         if (sender == theController.radio800x600)
-            theController.mode = 2;
+            theController.mode = kMode800x600;
         if (sender == theController.radio1024x768)
-            theController.mode = 6;
+            theController.mode = kMode1024x768;
     }
     // The panel behaves as a plain child window; its static procedure is not called.
     return DefWindowProcW(window, message, wParam, lParam);

@@ -69,9 +69,9 @@ void ToolController::buildWindow()
         int y;
     };
     RadioRow const radios[] = {
-        {&ToolController::radio800x480, L"800 x 480", 1, IDM_MODE_800X480, 0},
-        {&ToolController::radio800x600, L"800 x 600", 2, IDM_MODE_800X600, 20},
-        {&ToolController::radio1024x768, L"1024 x 768", 6, IDM_MODE_1024X768, 40},
+        {&ToolController::radio800x480, L"800 x 480", kMode800x480, IDM_MODE_800X480, 0},
+        {&ToolController::radio800x600, L"800 x 600", kMode800x600, IDM_MODE_800X600, 20},
+        {&ToolController::radio1024x768, L"1024 x 768", kMode1024x768, IDM_MODE_1024X768, 40},
     };
     for (RadioRow const& row : radios) {
         HWND const radio = createControl(instance, L"button", row.text, kRadioStyle, resolutionPanel, 2, row.y, 147, 19);

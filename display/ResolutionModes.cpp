@@ -59,11 +59,11 @@ ModeDisplayValues modeDisplayValues(ResolutionMode mode)
 {
     switch (mode) {
     case kMode800x600:
-        return {800, 600, kCommandMode800x600, L"800x600x32bit"};
+        return {800, 600, IDM_MODE_800X600, L"800x600x32bit"};
     case kMode1024x768:
-        return {1024, 768, kCommandMode1024x768, L"1024x768x32bit"};
+        return {1024, 768, IDM_MODE_1024X768, L"1024x768x32bit"};
     default:
-        return {800, 480, kCommandMode800x480, L"800x480x32bit"};
+        return {800, 480, IDM_MODE_800X480, L"800x480x32bit"};
     }
 }
 

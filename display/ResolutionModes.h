@@ -6,6 +6,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "app/resource.h"
+
 // A screen mode code. Only 1, 2 and 6 can be chosen; 0 can be detected and
 // switched to; 3, 5 and 19 come only from detection. There is no 4.
 typedef int32_t ResolutionMode;
@@ -20,11 +22,6 @@ ResolutionMode const kModeOther = 19;
 
 // Every switch asks for this depth.
 int32_t const kModeBitsPerPixel = 32;
-
-// Menu commands of the three modes that can be chosen.
-uint32_t const kCommandMode800x480 = 32780;
-uint32_t const kCommandMode800x600 = 32781;
-uint32_t const kCommandMode1024x768 = 32779;
 
 // The mode code of a screen size; any size outside the table gives 19.
 ResolutionMode detectModeFromSize(int width, int height);

@@ -61,15 +61,19 @@ TEST(ResolutionModes, DisplayValuesOfChoosableModesAndTheFallback)
         wchar_t const* tip;
     };
     Row const rows[] = {
-        {1, 800, 480, 32780, L"800x480x32bit"},
-        {2, 800, 600, 32781, L"800x600x32bit"},
-        {6, 1024, 768, 32779, L"1024x768x32bit"},
+        {1, 800, 480, IDM_MODE_800X480, L"800x480x32bit"},
+        {2, 800, 600, IDM_MODE_800X600, L"800x600x32bit"},
+        {6, 1024, 768, IDM_MODE_1024X768, L"1024x768x32bit"},
         // Every other code falls back to 800x480.
-        {0, 800, 480, 32780, L"800x480x32bit"}, {3, 800, 480, 32780, L"800x480x32bit"},
-        {4, 800, 480, 32780, L"800x480x32bit"}, {5, 800, 480, 32780, L"800x480x32bit"},
-        {19, 800, 480, 32780, L"800x480x32bit"}, {-1, 800, 480, 32780, L"800x480x32bit"},
-        {7, 800, 480, 32780, L"800x480x32bit"}, {INT32_MIN, 800, 480, 32780, L"800x480x32bit"},
-        {INT32_MAX, 800, 480, 32780, L"800x480x32bit"},
+        {0, 800, 480, IDM_MODE_800X480, L"800x480x32bit"},
+        {3, 800, 480, IDM_MODE_800X480, L"800x480x32bit"},
+        {4, 800, 480, IDM_MODE_800X480, L"800x480x32bit"},
+        {5, 800, 480, IDM_MODE_800X480, L"800x480x32bit"},
+        {19, 800, 480, IDM_MODE_800X480, L"800x480x32bit"},
+        {-1, 800, 480, IDM_MODE_800X480, L"800x480x32bit"},
+        {7, 800, 480, IDM_MODE_800X480, L"800x480x32bit"},
+        {INT32_MIN, 800, 480, IDM_MODE_800X480, L"800x480x32bit"},
+        {INT32_MAX, 800, 480, IDM_MODE_800X480, L"800x480x32bit"},
     };
     for (Row const& row : rows) {
         ModeDisplayValues const values = modeDisplayValues(row.mode);

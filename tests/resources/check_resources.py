@@ -6,8 +6,8 @@
 Reads the resource directory of a PE32 or PE32+ file and checks the menu,
 the accelerators, the About dialog, the strings, the icon groups, the
 version record and the manifests, byte for byte where the program depends
-on them. With --header it also checks that the two halves of resource.h
-(the resource compiler's #defines and the C++ constants) agree.
+on them. With --header it also checks that the identifiers of resource.h,
+the one definition the resource compiler and the code share, name them.
 Prints one line per check, then "N passed, N failed"; exits 1 on failure.
 """
 
@@ -452,17 +452,42 @@ def check_languages_and_set(c, res):
             "extra %r, missing %r" % (extra, missing))
 
 
-def check_header(c, path):
+def check_header(c, path, res):
+    """The identifiers of resource.h, each defined once, name what the
+    executable carries: its menu commands, accelerator, resources and
+    strings."""
     with open(path, encoding="utf-8") as f:
-        text = f.read()
-    rc_part, _, cpp_part = text.partition("#else")
-    defines = dict((n, int(v)) for n, v in re.findall(r"^#define\s+(\w+)\s+(-?\d+)", rc_part, re.M))
-    consts = dict((n, int(v)) for n, v in re.findall(r"^WORD const (\w+) = (-?\d+);", cpp_part, re.M))
-    c.check("%s: the #defines and the C++ constants agree" % path,
-            defines and defines == consts,
-            "only #define: %r; only C++: %r; differing: %r" % (
-                sorted(set(defines) - set(consts)), sorted(set(consts) - set(defines)),
-                sorted(n for n in defines if n in consts and defines[n] != consts[n])))
+        pairs = re.findall(r"^#define\s+(\w+)\s+(\d+)", f.read(), re.M)
+    names = [name for name, _ in pairs]
+    c.check("%s: each identifier defined once" % path, len(names) == len(set(names)),
+            "twice: %r" % sorted(n for n in set(names) if names.count(n) > 1))
+    ids = dict((name, int(value)) for name, value in pairs)
+    wanted = ["IDD_ABOUTBOX", "IDI_KOVIX", "IDI_SMALL", "IDC_KOVIX", "IDR_MANIFEST_EXTRA",
+              "IDS_APP_TITLE", "IDS_BUILD_LABEL", "IDS_CLASS_NAME", "IDM_ABOUT", "IDM_EXIT",
+              "IDM_FILLER", "IDM_SHOWHIDE", "IDM_MODE_1024X768", "IDM_MODE_800X480",
+              "IDM_MODE_800X600", "IDC_ABOUT_ICON", "IDC_ABOUT_TITLE"]
+    c.equal("%s: defines every identifier" % path, sorted(set(wanted) - set(ids)), [])
+    if res is None or set(wanted) - set(ids):
+        return
+    menu = parse_menu(res.get((RT_MENU, ids["IDC_KOVIX"], LANG_EN_US), b""))
+    commands = dict((item[2], item[1]) for popup in menu if len(popup) > 3 for item in popup[3])
+    c.equal("%s: the menu's commands" % path, commands, {
+        "800x480x32": ids["IDM_MODE_800X480"], "800x600x32": ids["IDM_MODE_800X600"],
+        "1024x768x32": ids["IDM_MODE_1024X768"], "-" * 14: ids["IDM_FILLER"],
+        "Show\\Hide": ids["IDM_SHOWHIDE"], "": 0, "E&xit": ids["IDM_EXIT"],
+        "&About ...": ids["IDM_ABOUT"]})
+    table = parse_accelerators(res.get((RT_ACCELERATOR, ids["IDC_KOVIX"], LANG_EN_US), b""))
+    c.equal("%s: the accelerators' command" % path,
+            sorted(set(cmd for _, _, cmd in table)), [ids["IDM_ABOUT"]])
+    present = set((kind, name) for kind, name, _ in res)
+    c.equal("%s: the dialog, icon groups and second manifest" % path,
+            sorted(present & {(RT_DIALOG, ids["IDD_ABOUTBOX"]),
+                              (RT_GROUP_ICON, ids["IDI_KOVIX"]), (RT_GROUP_ICON, ids["IDI_SMALL"]),
+                              (RT_MANIFEST, ids["IDR_MANIFEST_EXTRA"])}),
+            sorted({(RT_DIALOG, ids["IDD_ABOUTBOX"]), (RT_GROUP_ICON, ids["IDI_KOVIX"]),
+                    (RT_GROUP_ICON, ids["IDI_SMALL"]), (RT_MANIFEST, ids["IDR_MANIFEST_EXTRA"])}))
+    for name in ("IDS_APP_TITLE", "IDS_BUILD_LABEL", "IDS_CLASS_NAME"):
+        c.check("%s: string %s present" % (path, name), bool(string_from_table(res, ids[name])))
 
 
 def main(argv):
@@ -491,7 +516,10 @@ def main(argv):
             except (struct.error, UnicodeDecodeError, PeError, IndexError) as e:
                 c.check(step.__name__, False, "malformed resource: %s" % e)
     if header:
-        check_header(c, header)
+        try:
+            check_header(c, header, res)
+        except (struct.error, UnicodeDecodeError, PeError, IndexError) as e:
+            c.check("check_header", False, "malformed resource: %s" % e)
     print("%d passed, %d failed" % (c.passed, c.failed))
     return 1 if c.failed else 0
 
