@@ -9,21 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "app/resource.h"
 #include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
 
-wchar_t const kRunKey[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Run";
-wchar_t const kRunValue[] = L"KOVIX Tool";
-wchar_t const kDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
 wchar_t const kEnabled[] = L"Display1_DownScalingEnabled";
 wchar_t const kSupported[] = L"Display1_DownScalingSupported";
 wchar_t const kPruningMode[] = L"PruningMode";
-
-WPARAM const kMode1024x768 = 32779;
-WPARAM const kMode800x480 = 32780;
-WPARAM const kMode800x600 = 32781;
 
 wchar_t const kWarningText[] =
     L"To enable downscaling, changes must be applied to the registry!\nDo you wish to continue?";
@@ -172,7 +166,7 @@ class ApplyTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!runningInRig())
+        if (!host::inRig())
             GTEST_SKIP() << "needs the test rig's switchable display and tray host (tools/rig.sh exec)";
         deleteMachineValue(kRunKey, kRunValue);
         deleteMachineValue(kDriverKey, kSupported);
@@ -182,10 +176,10 @@ protected:
     void TearDown() override
     {
         tool_.kill();
-        if (!runningInRig())
+        if (!host::inRig())
             return; // skipped: no display of ours to put back
         // Whatever happened, the panel's own mode comes back.
-        EXPECT_TRUE(restoreNativeMode());
+        EXPECT_TRUE(wintest::restoreNativeScreenMode());
         EXPECT_EQ("800x480", screenSize());
     }
 
@@ -288,7 +282,7 @@ TEST_F(ApplyTest, ModeChoicesWaitForApplyOrComeFromTheTrayMenu)
     // notes and the extra key go, "Minimized=5" comes back as 1.
     ASSERT_TRUE(clickAndWait(c_.apply));
     EXPECT_EQ("800x600", screenSize());
-    EXPECT_EQ("800x600", hostScreenSize(folder_)) << "the X screen itself";
+    EXPECT_EQ("800x600", host::screenSize()) << "the X screen itself";
     EXPECT_EQ(Changes{"800x600"}, log.settled());
     Written written = writtenFromHandEdited();
     written.width = 800;
@@ -302,13 +296,13 @@ TEST_F(ApplyTest, ModeChoicesWaitForApplyOrComeFromTheTrayMenu)
     ASSERT_TRUE(writeFileBytes(settingsPath(), marked));
     FILETIME const markedTime = writeTime(settingsPath());
     log.clear();
-    ASSERT_TRUE(modeCommand(kMode800x600));
+    ASSERT_TRUE(modeCommand(IDM_MODE_800X600));
     EXPECT_EQ(marked, settings());
     EXPECT_TRUE(sameTime(markedTime, writeTime(settingsPath())));
     EXPECT_TRUE(log.settled().empty());
 
     // Another mode from the tray: its radio button and Apply.
-    ASSERT_TRUE(modeCommand(kMode1024x768));
+    ASSERT_TRUE(modeCommand(IDM_MODE_1024X768));
     EXPECT_TRUE(isButtonChecked(c_.r768));
     EXPECT_FALSE(isButtonChecked(c_.r600));
     EXPECT_FALSE(isButtonChecked(c_.r480));
@@ -317,11 +311,11 @@ TEST_F(ApplyTest, ModeChoicesWaitForApplyOrComeFromTheTrayMenu)
     written.height = 768;
     EXPECT_EQ(writtenText(written), settings());
 
-    ASSERT_TRUE(modeCommand(kMode800x480));
+    ASSERT_TRUE(modeCommand(IDM_MODE_800X480));
     EXPECT_TRUE(isButtonChecked(c_.r480));
     EXPECT_FALSE(isButtonChecked(c_.r768));
     EXPECT_EQ("800x480", screenSize());
-    EXPECT_EQ("800x480", hostScreenSize(folder_));
+    EXPECT_EQ("800x480", host::screenSize());
     EXPECT_EQ((Changes{"1024x768", "800x480"}), log.settled());
     written.width = 800;
     written.height = 480;
@@ -368,7 +362,7 @@ TEST_F(ApplyTest, TheOsdAndTheLockIconsFollowTheirBoxesAtApply)
     ASSERT_NE(nullptr, firstOsd);
     EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(firstOsd) != FALSE; }));
     waitUntil([] { return false; }, 1200); // until the CPU line, sampled every fourth tick
-    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\osd-over-desktop.bmp"));
+    EXPECT_TRUE(wintest::saveScreenshot(screenshotFolder() + L"\\osd-over-desktop.bmp"));
 
     // Unticking changes nothing until Apply.
     ASSERT_TRUE(clickAndWait(c_.osd));
@@ -420,7 +414,7 @@ TEST_F(ApplyTest, NoToTheDownscalingQuestionWritesOnlyTheFlagAndANestedApplyIsIg
 
     // While the question is open: Apply again and a mode from the tray.
     postClick(c_.apply);
-    EXPECT_TRUE(modeCommand(kMode800x600));
+    EXPECT_TRUE(modeCommand(IDM_MODE_800X600));
     waitUntil([] { return false; }, 500);
     EXPECT_EQ(1, openBoxes()) << "no second question";
     EXPECT_TRUE(isButtonChecked(c_.r480));
@@ -571,8 +565,6 @@ TEST_F(ApplyTest, DISABLED_YesThenYesHandsTheRestartToTheSystemAndTheSessionEnds
 
 namespace {
 
-wchar_t const kUserRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
 // The Run value under the user's own key; empty when absent.
 std::wstring userRunValue()
 {
@@ -609,7 +601,7 @@ protected:
     // "E&xit", then a new start on the same files.
     HWND restart(std::string const& settings)
     {
-        PostMessageW(tool_.mainWindow(), WM_COMMAND, 105, 0);
+        PostMessageW(tool_.mainWindow(), WM_COMMAND, IDM_EXIT, 0);
         EXPECT_EQ(0, tool_.waitForExit(10000));
         return startWith(settings);
     }

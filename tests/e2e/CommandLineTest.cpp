@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/resource.h"
 #include "app/CommandLine.h"
 #include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
@@ -16,8 +17,6 @@ namespace {
 
 using Changes = std::vector<std::string>;
 
-wchar_t const kDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
-wchar_t const kRunKey[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Run";
 wchar_t const kUsageLine[] = L"/mode 800x480, /mode 800x600, /mode 1024x768";
 
 // Starts hidden in the tray with its four icons and no OSD.
@@ -50,16 +49,16 @@ class CommandLine : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!runningInRig())
+        if (!host::inRig())
             GTEST_SKIP() << "needs the test rig's switchable display and tray host (tools/rig.sh exec)";
     }
 
     void TearDown() override
     {
         first_.kill();
-        if (!runningInRig())
+        if (!host::inRig())
             return;
-        EXPECT_TRUE(restoreNativeMode());
+        EXPECT_TRUE(wintest::restoreNativeScreenMode());
     }
 
     std::string settings() const { return readFileBytes(firstFolder_.file(L"Resolution.ini")); }
@@ -110,7 +109,7 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     EXPECT_EQ(0, run.exitCode);
     EXPECT_EQ(L"", run.boxText);
     EXPECT_EQ("800x600", screenSize());
-    EXPECT_EQ("800x600", hostScreenSize(firstFolder_)) << "the X screen itself";
+    EXPECT_EQ("800x600", host::screenSize()) << "the X screen itself";
     EXPECT_EQ(Changes{"800x600"}, log.settled());
     EXPECT_TRUE(has(settings(), "\r\nResolution=800,600;\r\n")) << settings();
     EXPECT_TRUE(has(settings(), "\r\nMinimized=1;\r\n"));
@@ -126,12 +125,12 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     EXPECT_TRUE(log.settled().empty());
 
     // Another program puts the display back: the same /mode switches again.
-    ASSERT_TRUE(restoreNativeMode());
-    ASSERT_EQ("800x480", hostScreenSize(firstFolder_));
+    ASSERT_TRUE(wintest::restoreNativeScreenMode());
+    ASSERT_EQ("800x480", host::screenSize());
     log.clear();
     EXPECT_EQ(0, later(L"/mode 800x600").exitCode);
     EXPECT_EQ("800x600", screenSize());
-    EXPECT_EQ("800x600", hostScreenSize(firstFolder_));
+    EXPECT_EQ("800x600", host::screenSize());
     EXPECT_EQ(Changes{"800x600"}, log.settled());
     ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), marked));
     log.clear();
@@ -211,7 +210,7 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
         UINT message;
         WPARAM wParam;
     };
-    for (Ending const ending : {Ending{WM_COMMAND, 105}, Ending{WM_SYSCOMMAND, SC_CLOSE},
+    for (Ending const ending : {Ending{WM_COMMAND, IDM_EXIT}, Ending{WM_SYSCOMMAND, SC_CLOSE},
                                 Ending{WM_QUERYENDSESSION, 0}, Ending{WM_ENDSESSION, TRUE}}) {
         DWORD_PTR result = 0;
         EXPECT_TRUE(SendMessageTimeoutW(main, ending.message, ending.wParam, 0, SMTO_NORMAL, 5000,

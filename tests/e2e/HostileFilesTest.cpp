@@ -11,12 +11,11 @@
 
 #include <string>
 
+#include "app/resource.h"
 #include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
-
-WORD const kExitCommand = 105;
 
 // What the settings window and the screen show after the start.
 struct Shown {
@@ -28,43 +27,6 @@ struct Shown {
 };
 
 std::string const kHeader = "[KOVIX Tool resolution settings]\r\n";
-
-struct ChildSearch {
-    wchar_t const* text;
-    HWND found;
-};
-
-BOOL CALLBACK matchChildText(HWND child, LPARAM param)
-{
-    ChildSearch& search = *reinterpret_cast<ChildSearch*>(param);
-    if (windowText(child) != search.text)
-        return TRUE;
-    search.found = child;
-    return FALSE;
-}
-
-// A control of the settings window (at any depth) by its text.
-HWND findControl(HWND window, wchar_t const* text)
-{
-    ChildSearch search = {text, nullptr};
-    EnumChildWindows(window, matchChildText, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-bool isChecked(HWND control)
-{
-    DWORD_PTR state = 0;
-    SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
-    return state == BST_CHECKED;
-}
-
-// Clicks a control and returns once the program has handled the click
-// (Apply included: it runs inside the button's click).
-void click(HWND control)
-{
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 20000, &ignored);
-}
 
 // Deterministic bytes of every value: no settings line can come of them.
 std::string garbage(size_t size)
@@ -100,14 +62,14 @@ protected:
             ADD_FAILURE() << "no settings window (exit code " << tool_.waitForExit(0) << ")";
             return nullptr;
         }
-        EXPECT_EQ(expected.numLock, isChecked(findControl(window, L"Num lock")));
-        EXPECT_EQ(expected.capsLock, isChecked(findControl(window, L"Caps lock")));
-        EXPECT_EQ(expected.scrollLock, isChecked(findControl(window, L"Scroll lock")));
-        EXPECT_EQ(expected.osd, isChecked(findControl(window, L"OSD Keyboard indicator")));
+        EXPECT_EQ(expected.numLock, isButtonChecked(findDescendant(window, L"Num lock")));
+        EXPECT_EQ(expected.capsLock, isButtonChecked(findDescendant(window, L"Caps lock")));
+        EXPECT_EQ(expected.scrollLock, isButtonChecked(findDescendant(window, L"Scroll lock")));
+        EXPECT_EQ(expected.osd, isButtonChecked(findDescendant(window, L"OSD Keyboard indicator")));
         EXPECT_EQ(expected.osd, findProcessWindow(tool_.id(), L"KOVIXToolKbInd") != nullptr);
-        EXPECT_EQ(expected.minimized, isChecked(findControl(window, L"Start minimized")));
-        EXPECT_TRUE(isChecked(findControl(window, L"800 x 480")));
-        EXPECT_FALSE(isChecked(findControl(window, L"Enable scaling")));
+        EXPECT_EQ(expected.minimized, isButtonChecked(findDescendant(window, L"Start minimized")));
+        EXPECT_TRUE(isButtonChecked(findDescendant(window, L"800 x 480")));
+        EXPECT_FALSE(isButtonChecked(findDescendant(window, L"Enable scaling")));
         if (expected.minimized)
             EXPECT_TRUE(waitUntil([&] { return IsIconic(window) && !IsWindowVisible(window); }));
         else
@@ -120,7 +82,7 @@ protected:
 
     void exitNormally(HWND window)
     {
-        PostMessageW(window, WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0);
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
         EXPECT_EQ(0, tool_.waitForExit(5000));
     }
 
@@ -242,8 +204,8 @@ TEST_F(HostileFiles, AFolderInTheFilesPlaceGivesTheDefaultsAndStaysAFolder)
     HWND const window = startAndCheck({true, true, true, true, false});
     ASSERT_NE(nullptr, window);
 
-    click(findControl(window, L"Caps lock"));
-    click(findControl(window, L"Apply"));
+    clickAndWait(findDescendant(window, L"Caps lock"));
+    clickAndWait(findDescendant(window, L"Apply"));
     EXPECT_EQ(-1, tool_.waitForExit(0)) << "the program still runs after Apply";
     DWORD const attributes = GetFileAttributesW(settingsPath().c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
@@ -259,9 +221,9 @@ TEST_F(HostileFiles, AReadOnlyFileIsReadAndApplyLeavesItWhole)
     HWND const window = startAndCheck({true, false, true, false, false});
     ASSERT_NE(nullptr, window);
 
-    click(findControl(window, L"Caps lock"));
-    click(findControl(window, L"Apply"));
-    EXPECT_TRUE(isChecked(findControl(window, L"Caps lock"))) << "the choice stays in the window";
+    clickAndWait(findDescendant(window, L"Caps lock"));
+    clickAndWait(findDescendant(window, L"Apply"));
+    EXPECT_TRUE(isButtonChecked(findDescendant(window, L"Caps lock"))) << "the choice stays in the window";
     EXPECT_EQ(-1, tool_.waitForExit(0)) << "the program still runs after Apply";
     EXPECT_EQ(nullptr, findProcessWindow(tool_.id(), L"#32770")) << "no message claims anything";
     EXPECT_TRUE(readFileBytes(settingsPath()) == bytes) << "the read-only file was changed";
@@ -272,7 +234,7 @@ TEST_F(HostileFiles, AReadOnlyFileIsReadAndApplyLeavesItWhole)
 
 TEST_F(HostileFiles, AFileHeldOpenWithoutReadSharingSurvivesAFirstStartWithMode)
 {
-    if (!runningInRig())
+    if (!host::inRig())
         GTEST_SKIP() << "switches the display and shows a balloon: needs the test rig (tools/rig.sh exec)";
     std::string const bytes = kHeader + "Scaling=0;\r\nNumLock=0;\r\nKbInd=0;\r\nKbIndPos=2;\r\n";
     ASSERT_TRUE(writeFileBytes(settingsPath(), bytes));
@@ -291,7 +253,7 @@ TEST_F(HostileFiles, AFileHeldOpenWithoutReadSharingSurvivesAFirstStartWithMode)
     EXPECT_FALSE(fileExists(folder_.file(L"Resolution.in~")));
     EXPECT_EQ("800x600", screenSize()) << "the switch itself is made";
     exitNormally(window);
-    EXPECT_TRUE(restoreNativeMode());
+    EXPECT_TRUE(wintest::restoreNativeScreenMode());
 }
 
 } // namespace

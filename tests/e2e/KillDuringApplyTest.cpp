@@ -52,8 +52,8 @@ TEST(KillDuringApply, TheSettingsFileIsAlwaysTheOldOrTheNewWholeText)
         // Each pair changes the text and writes it: the program applies
         // without a pause until the kill.
         for (int i = 0; i < kQueuedApplies; ++i) {
-            PostMessageW(numLock, BM_CLICK, 0, 0);
-            PostMessageW(apply, BM_CLICK, 0, 0);
+            postClick(numLock);
+            postClick(apply);
         }
         Sleep(DWORD(rand() % 400));
         tool.kill();

@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "app/resource.h"
 #include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 #include "tests/win/HostCommand.h"
 
 namespace {
 
-UINT const kExitCommand = 105;
 // The Caps Lock icon's colours: a magenta square with a cyan letter, colours
 // nothing else in the tray strip has.
 COLORREF const kCapsBack = RGB(255, 0, 255);
@@ -57,25 +57,6 @@ std::string osdSettings(bool cpu, bool mem)
 void pumpFor(DWORD milliseconds)
 {
     waitUntil([] { return false; }, milliseconds);
-}
-
-// ------------------------------------------------------------- display
-
-bool setScreenMode(DWORD width, DWORD height, DWORD flags = 0)
-{
-    DEVMODEW mode = {};
-    mode.dmSize = sizeof(mode);
-    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-    mode.dmPelsWidth = width;
-    mode.dmPelsHeight = height;
-    mode.dmBitsPerPel = 32;
-    return ChangeDisplaySettingsW(&mode, flags) == DISP_CHANGE_SUCCESSFUL;
-}
-
-void restoreNativeMode()
-{
-    if (!setScreenMode(800, 480, CDS_UPDATEREGISTRY) || host::screenSize() != "800x480")
-        host::setScreenMode("800x480");
 }
 
 // ------------------------------------------------------------- repaints
@@ -166,7 +147,7 @@ protected:
     {
         if (!host::inRig())
             GTEST_SKIP() << "needs the test rig's display and tray host (tools/rig.sh exec)";
-        restoreNativeMode();
+        wintest::restoreNativeScreenMode();
         // The program reads every lock as off when it starts, so Caps Lock
         // must really be off by then.
         switchCapsOff();
@@ -179,7 +160,7 @@ protected:
             return;
         if (capsToggled())
             pressCaps();
-        restoreNativeMode();
+        wintest::restoreNativeScreenMode();
     }
 
     // Starts the program with these settings; returns its OSD window, if any.
@@ -201,7 +182,7 @@ protected:
         if (!tool_)
             return;
         if (HWND const window = tool_->mainWindow()) {
-            PostMessageW(window, WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0);
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
             tool_->waitForExit(5000);
         }
         tool_.reset();
@@ -263,7 +244,7 @@ TEST_F(Osd, CapsLockAloneShowsTheWindowAndTurnsTheTrayIconToACapital)
     EXPECT_NE(0u, shownAfter) << "the OSD shows with Caps Lock on";
     EXPECT_NE(0u, iconAfter) << "the tray icon turns to \"A\"";
     pumpFor(300);
-    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\osd-caps-lock.bmp"));
+    EXPECT_TRUE(wintest::saveScreenshot(screenshotFolder() + L"\\osd-caps-lock.bmp"));
 
     // "Caps Lock" alone: one line of the bold UI font, bottom-right.
     SIZE const text = osdTextSize(L"Caps Lock");
@@ -280,11 +261,11 @@ TEST_F(Osd, CapsLockAloneShowsTheWindowAndTurnsTheTrayIconToACapital)
     EXPECT_TRUE(idle.empty()) << "paints at " << joined(idle) << "ms";
 
     // A display switch by a Windows program moves it to the new corner.
-    ASSERT_TRUE(setScreenMode(1024, 768));
+    ASSERT_EQ(DISP_CHANGE_SUCCESSFUL, wintest::changeScreenMode(1024, 768));
     EXPECT_TRUE(waitUntil([&] { return placedFor(4, osd, 1024, 768); }, 3000))
         << describe(windowRect(osd));
     EXPECT_EQ(1024 - kOsdMargin, windowRect(osd).right);
-    ASSERT_TRUE(setScreenMode(800, 480));
+    ASSERT_EQ(DISP_CHANGE_SUCCESSFUL, wintest::changeScreenMode(800, 480));
     EXPECT_TRUE(waitUntil([&] { return placedFor(4, osd, 800, 480); }, 3000))
         << describe(windowRect(osd));
 

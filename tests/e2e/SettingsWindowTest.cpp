@@ -13,9 +13,6 @@
 
 namespace {
 
-wchar_t const kRunKey[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Run";
-wchar_t const kDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
-
 std::string settingsWith(char const* scaling, char const* minimized, char const* numLock,
                          char const* capsLock, char const* scrlLock, char const* kbInd)
 {
@@ -44,7 +41,7 @@ protected:
     {
         // Let the window finish painting first.
         waitUntil([] { return false; }, 300);
-        EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\" + name + L".bmp"));
+        EXPECT_TRUE(wintest::saveScreenshot(screenshotFolder() + L"\\" + name + L".bmp"));
     }
 
     // The Run value decides "Start with Windows"; the start writes the

@@ -5,12 +5,11 @@
 
 #include <string>
 
+#include "app/resource.h"
 #include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
-
-wchar_t const kDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
 
 bool isMinimizedAndHidden(HWND window)
 {
@@ -98,7 +97,7 @@ TEST_F(Shell, BothAcceleratorsOpenTheAboutDialogWithTheRealTitle)
     EXPECT_EQ(std::wstring(L"KOVIX Tool Beta 1.0"), windowText(GetDlgItem(about, 101)));
     EXPECT_EQ(window, GetWindow(about, GW_OWNER));
     Sleep(500); // let the dialog paint before the picture is taken
-    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\about.bmp"));
+    EXPECT_TRUE(wintest::saveScreenshot(screenshotFolder() + L"\\about.bmp"));
     PostMessageW(about, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(about); }));
 
@@ -140,17 +139,17 @@ TEST_F(Shell, MinimisingHidesAndShowHideOrADoubleClickBringsItBack)
 {
     HWND const window = startTool();
     Sleep(500);
-    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\main-window.bmp"));
+    EXPECT_TRUE(wintest::saveScreenshot(screenshotFolder() + L"\\main-window.bmp"));
 
     PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_TRUE(waitUntil([&] { return isMinimizedAndHidden(window); })) << "minimise hides";
     EXPECT_FALSE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
 
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(32776, 0), 0); // "Show\Hide"
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_SHOWHIDE, 0), 0); // "Show\Hide"
     ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(window) && !IsIconic(window); }));
     EXPECT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }));
 
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(32776, 0), 0);
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_SHOWHIDE, 0), 0);
     ASSERT_TRUE(waitUntil([&] { return isMinimizedAndHidden(window); })) << "the same again hides";
 
     PostMessageW(window, WM_APP + 1, 1, WM_LBUTTONDBLCLK); // tray double click
@@ -168,7 +167,7 @@ TEST_F(Shell, MinimisingHidesAndShowHideOrADoubleClickBringsItBack)
 TEST_F(Shell, ExitEndsTheProcessWithCodeZero)
 {
     HWND const window = startTool();
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(105, 0), 0);
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     EXPECT_EQ(0, tool_.waitForExit(3000));
 }
 
@@ -182,7 +181,7 @@ TEST_F(Shell, TheCloseBoxEndsTheProcessLikeExit)
 TEST_F(Shell, TheGrayedFillerItemDoesNothing)
 {
     HWND const window = startTool();
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(32772, 0), 0);
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_FILLER, 0), 0);
     Sleep(300);
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_EQ(nullptr, findProcessWindow(tool_.id(), L"#32770"));

@@ -17,18 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "app/resource.h"
 #include "app/CommandLine.h"
 #include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
 
-wchar_t const kRunKey[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Run";
-wchar_t const kRunValue[] = L"KOVIX Tool";
-wchar_t const kDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
-UINT const kExitCommand = 105;
-WPARAM const kMenu1024x768 = 32779;
-WPARAM const kMenu800x480 = 32780;
 COLORREF const kOsdColour = 12616523; // KbIndClr of the defaults
 
 char const kDefaultOsdText[] =
@@ -64,9 +59,9 @@ protected:
     // (the program reads every lock as off when it starts).
     static void SetUpTestSuite()
     {
-        if (!runningInRig())
+        if (!host::inRig())
             return;
-        restoreNativeMode();
+        wintest::restoreNativeScreenMode();
         switchCapsOff();
         DWORD type = 0;
         deleteMachineValue(kRunKey, kRunValue, KEY_WOW64_32KEY);
@@ -85,17 +80,17 @@ protected:
         tool_ = nullptr;
         delete folder_;
         folder_ = nullptr;
-        if (!runningInRig())
+        if (!host::inRig())
             return;
         deleteMachineValue(kRunKey, kRunValue, KEY_WOW64_32KEY);
         if (capsToggled())
             pressCaps();
-        restoreNativeMode();
+        wintest::restoreNativeScreenMode();
     }
 
     void SetUp() override
     {
-        if (!runningInRig())
+        if (!host::inRig())
             GTEST_SKIP() << "needs the test rig (tools/rig.sh exec)";
         ASSERT_NE(nullptr, tool_->mainWindow()) << "the program did not show its window";
         main_ = tool_->mainWindow();
@@ -128,7 +123,7 @@ TEST_F(DISABLED_ShippedExe, SixteenControlsInTheirPlacesAt96DpiCheckedAsTheDefau
     expectControlsAt(main_, 96);
     expectWindowSizeAt(main_, 96);
     expectChecks(main_, {false, false, false, true, true, false, false, true, true, true});
-    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\i686-first-start.bmp"));
+    EXPECT_TRUE(wintest::saveScreenshot(screenshotFolder() + L"\\i686-first-start.bmp"));
 }
 
 TEST_F(DISABLED_ShippedExe, FourTrayIconsAndTheLockIconsInTheirColours)
@@ -192,7 +187,7 @@ TEST_F(DISABLED_ShippedExe, CapsLockTypedAddsTheCapsLockLine)
         << "mismatching pixels " << osdLineMismatches(window, 3, L"Caps Lock", kOsdColour) << ", "
         << describe(windowRect(window));
     EXPECT_TRUE(placedFor(4, window, 800, 480)) << describe(windowRect(window));
-    EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\i686-osd-caps-lock.bmp"));
+    EXPECT_TRUE(wintest::saveScreenshot(screenshotFolder() + L"\\i686-osd-caps-lock.bmp"));
     pressCaps();
     EXPECT_TRUE(waitUntil([&] { return osdLineMismatches(window, 3, L"Caps Lock", kOsdColour) < 0; },
                           slowed(3000)))
@@ -201,9 +196,9 @@ TEST_F(DISABLED_ShippedExe, CapsLockTypedAddsTheCapsLockLine)
 
 TEST_F(DISABLED_ShippedExe, TrayModeCommandSwitchesTheXScreenRewritesTheFileAndMovesTheOsd)
 {
-    ASSERT_TRUE(sendCommand(main_, kMenu1024x768));
+    ASSERT_TRUE(sendCommand(main_, IDM_MODE_1024X768));
     EXPECT_EQ("1024x768", screenSize());
-    EXPECT_EQ("1024x768", hostScreenSize(*folder_)) << "the X screen itself";
+    EXPECT_EQ("1024x768", host::screenSize()) << "the X screen itself";
     EXPECT_TRUE(isButtonChecked(findDescendant(main_, L"1024 x 768")));
     EXPECT_EQ(defaultSettingsText("1024,768"), settings());
     HWND const window = osd();
@@ -211,8 +206,8 @@ TEST_F(DISABLED_ShippedExe, TrayModeCommandSwitchesTheXScreenRewritesTheFileAndM
     EXPECT_TRUE(waitUntil([&] { return placedFor(4, window, 1024, 768); }, slowed(3000)))
         << describe(windowRect(window));
 
-    ASSERT_TRUE(sendCommand(main_, kMenu800x480));
-    EXPECT_EQ("800x480", hostScreenSize(*folder_));
+    ASSERT_TRUE(sendCommand(main_, IDM_MODE_800X480));
+    EXPECT_EQ("800x480", host::screenSize());
     EXPECT_EQ(defaultSettingsText(), settings());
     EXPECT_TRUE(waitUntil([&] { return placedFor(4, window, 800, 480); }, slowed(3000)))
         << describe(windowRect(window));
@@ -244,21 +239,21 @@ TEST_F(DISABLED_ShippedExe, ALaterStartsModeCommandSwitchesThroughTheRunningCopy
     ToolProcess::CommandRun const run = later.run(L"/mode 800x600", slowed(8000));
     EXPECT_EQ(0, run.exitCode) << "box: " << narrow(run.boxText);
     EXPECT_FALSE(run.hadMainWindow);
-    EXPECT_EQ("800x600", hostScreenSize(*folder_));
+    EXPECT_EQ("800x600", host::screenSize());
     EXPECT_EQ(defaultSettingsText("800,600"), settings());
     EXPECT_FALSE(fileExists(other.file(L"Resolution.ini"))) << "only the running copy's files";
 
     // Another program puts the display back: the same /mode, handed over as
     // a later start hands it, switches again.
-    ASSERT_TRUE(restoreNativeMode());
+    ASSERT_TRUE(wintest::restoreNativeScreenMode());
     wchar_t const again[] = L"/mode 800x600";
     DWORD_PTR reply = 0;
     EXPECT_TRUE(sendCopyData(main_, kCommandDataId, again, sizeof(again), reply, slowed(8000)));
     EXPECT_EQ(DWORD_PTR(kReplyDone), reply);
-    EXPECT_EQ("800x600", hostScreenSize(*folder_));
+    EXPECT_EQ("800x600", host::screenSize());
 
-    ASSERT_TRUE(sendCommand(main_, kMenu800x480));
-    EXPECT_EQ("800x480", hostScreenSize(*folder_));
+    ASSERT_TRUE(sendCommand(main_, IDM_MODE_800X480));
+    EXPECT_EQ("800x480", host::screenSize());
 }
 
 TEST_F(DISABLED_ShippedExe, ExitDuringTheDownscalingQuestionEndsWithCodeZeroOnceAnswered)
@@ -270,7 +265,7 @@ TEST_F(DISABLED_ShippedExe, ExitDuringTheDownscalingQuestionEndsWithCodeZeroOnce
     postClick(findDescendant(main_, L"Apply"));
     HWND const warning = waitForDialog(tool_->id(), L"Warning", slowed(10000));
     ASSERT_NE(nullptr, warning);
-    ASSERT_TRUE(sendCommand(main_, MAKEWPARAM(kExitCommand, 0)));
+    ASSERT_TRUE(sendCommand(main_, MAKEWPARAM(IDM_EXIT, 0)));
     EXPECT_TRUE(IsWindow(warning)) << "the question was closed under Apply";
     postClick(GetDlgItem(warning, IDNO));
     EXPECT_EQ(0, tool_->waitForExit(slowed(5000)));

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <string>
 
+#include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
 namespace {
@@ -24,41 +25,18 @@ std::string const kMinimizedSettings =
     "ScrlLock=1;\r\n"
     "KbInd=0;\r\n";
 
-bool inRig()
-{
-    wchar_t value[8] = {};
-    return GetEnvironmentVariableW(L"KOVIX_RIG", value, ARRAYSIZE(value)) > 0 &&
-           std::wstring(value) == L"1";
-}
-
 // Width of the tray host's strip at the top right of the screen: the run of
 // its background colour along the top row. The host widens it for every
 // icon it docks.
 int trayStripWidth()
 {
-    int const width = GetSystemMetrics(SM_CXSCREEN);
-    HDC const screen = GetDC(nullptr);
-    HDC const memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = 1;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP const row = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ const old = SelectObject(memory, row);
-    BitBlt(memory, 0, 0, width, 1, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    DWORD const* pixels = static_cast<DWORD const*>(bits);
-    int left = width - 1;
-    while (left > 0 && pixels[left - 1] == pixels[width - 1])
+    Screen const top = captureScreen(1);
+    if (top.width == 0)
+        return 0;
+    int left = top.width - 1;
+    while (left > 0 && top.pixels[size_t(left - 1)] == top.pixels[size_t(top.width - 1)])
         --left;
-    SelectObject(memory, old);
-    DeleteObject(row);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return width - left;
+    return top.width - left;
 }
 
 // As a copy run as administrator leaves its instance mutex for a copy
@@ -91,7 +69,7 @@ class SingleInstance : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!inRig())
+        if (!host::inRig())
             GTEST_SKIP() << "needs the test rig's tray host (tools/rig.sh exec)";
     }
 
@@ -153,7 +131,8 @@ TEST_F(SingleInstance, ASecondStartEndsAndBringsTheFirstWindowOutOfTheTray)
             << "visible " << IsWindowVisible(window) << ", minimised " << IsIconic(window)
             << ", in front " << (GetForegroundWindow() == window);
         if (!denied) {
-            EXPECT_TRUE(saveScreenshot(screenshotFolder() + L"\\single-instance-restored.bmp"));
+            EXPECT_TRUE(
+                wintest::saveScreenshot(screenshotFolder() + L"\\single-instance-restored.bmp"));
         }
 
         waitUntil([&] {

@@ -9,6 +9,16 @@
 #include <string>
 #include <vector>
 
+// ---- Where the program keeps what is not in its files: the Run value of
+// "Start with Windows" and the graphics driver's downscaling values, all
+// under HKEY_LOCAL_MACHINE (the per-user Run key for an account that may not
+// write the machine's). Spelled here as the program must spell them, apart
+// from its own definitions, so that a changed key shows.
+inline constexpr wchar_t kRunKey[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t kUserRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t kRunValue[] = L"KOVIX Tool";
+inline constexpr wchar_t kDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\ialm\\Device0";
+
 // ---- Files
 
 // The values Apply writes into Resolution.ini; as they stand, the defaults.

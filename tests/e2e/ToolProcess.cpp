@@ -49,7 +49,7 @@ std::wstring toolExecutable()
     if (chosen[0] != L'/')
         return chosen;
     std::string const unixName(chosen, chosen + length);
-    return dosPath(unixName);
+    return host::dosPath(unixName);
 }
 
 DWORD slowed(DWORD milliseconds)
@@ -252,40 +252,6 @@ bool bringToFront(HWND window)
     return waitUntil([&] { return GetForegroundWindow() == window; }, 2000);
 }
 
-bool saveScreenshot(std::wstring const& path)
-{
-    int const width = GetSystemMetrics(SM_CXSCREEN);
-    int const height = GetSystemMetrics(SM_CYSCREEN);
-    HDC const screen = GetDC(nullptr);
-    HDC const memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP const bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ const old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-
-    DWORD const rowBytes = DWORD((width * 3 + 3) & ~3);
-    DWORD const imageBytes = rowBytes * DWORD(height);
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
-    file.bfSize = file.bfOffBits + imageBytes;
-    std::string bytes(reinterpret_cast<char*>(&file), sizeof(file));
-    bytes.append(reinterpret_cast<char*>(&info.bmiHeader), sizeof(info.bmiHeader));
-    bytes.append(static_cast<char*>(bits), imageBytes);
-
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return writeFileBytes(path, bytes);
-}
-
 std::wstring screenshotFolder()
 {
     std::wstring const folder = folderOfSelf() + L"\\screenshots";
@@ -468,29 +434,6 @@ std::string screenSize()
            std::to_string(GetSystemMetrics(SM_CYSCREEN));
 }
 
-std::string hostScreenSize(TempFolder const& folder)
-{
-    std::string output;
-    if (runHostScript("xdpyinfo | awk '/dimensions:/ { print $2; exit }'", folder, &output) != 0)
-        return std::string();
-    while (!output.empty() && (output.back() == '\n' || output.back() == '\r'))
-        output.pop_back();
-    return output;
-}
-
-bool restoreNativeMode()
-{
-    if (screenSize() == "800x480")
-        return true;
-    DEVMODEW mode = {};
-    mode.dmSize = sizeof(mode);
-    mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
-    mode.dmBitsPerPel = 32;
-    mode.dmPelsWidth = 800;
-    mode.dmPelsHeight = 480;
-    return ChangeDisplaySettingsW(&mode, CDS_UPDATEREGISTRY) == DISP_CHANGE_SUCCESSFUL;
-}
-
 DisplayChangeLog::DisplayChangeLog()
 {
     HINSTANCE const instance = GetModuleHandleW(nullptr);
@@ -523,94 +466,6 @@ LRESULT CALLBACK DisplayChangeLog::windowProc(HWND window, UINT message, WPARAM 
             log->changes_.push_back(std::to_string(LOWORD(lParam)) + "x" + std::to_string(HIWORD(lParam)));
     }
     return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// ---------------------------------------------------------- host commands
-
-namespace {
-
-// Wine's bridges between its paths and the host's; null outside Wine.
-typedef char*(CDECL* UnixNameFunction)(wchar_t const*);
-typedef wchar_t*(CDECL* DosNameFunction)(char const*);
-
-template <typename Function>
-Function kernelFunction(char const* name)
-{
-    FARPROC const address = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
-}
-
-} // namespace
-
-std::wstring dosPath(std::string const& unixPath)
-{
-    DosNameFunction const convert = kernelFunction<DosNameFunction>("wine_get_dos_file_name");
-    if (convert == nullptr)
-        return std::wstring();
-    wchar_t* const name = convert(unixPath.c_str());
-    std::wstring const result = name != nullptr ? name : L"";
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
-std::string hostPath(std::wstring const& windowsPath)
-{
-    UnixNameFunction const convert = kernelFunction<UnixNameFunction>("wine_get_unix_file_name");
-    if (convert == nullptr)
-        return std::string();
-    char* const name = convert(windowsPath.c_str());
-    std::string const result = name != nullptr ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
-int runHostScript(std::string const& script, TempFolder const& folder, std::string* output,
-                  DWORD timeoutMs)
-{
-    static unsigned counter = 0;
-    std::wstring const stem = folder.file((L"host-" + std::to_wstring(++counter)).c_str());
-    std::wstring const scriptFile = stem + L".sh";
-    std::wstring const outputFile = stem + L".out";
-    std::wstring const statusFile = stem + L".status";
-    DosNameFunction const dosName = kernelFunction<DosNameFunction>("wine_get_dos_file_name");
-    if (dosName == nullptr || !writeFileBytes(scriptFile, script + "\n"))
-        return -1;
-    std::string const status = hostPath(statusFile);
-    // The status file appears whole, once the script has ended.
-    std::string const wrapper = "sh '" + hostPath(scriptFile) + "' >'" + hostPath(outputFile) +
-                                "' 2>/dev/null; echo $? >'" + status + ".tmp' && mv '" + status +
-                                ".tmp' '" + status + "'\n";
-    std::wstring const wrapperFile = stem + L".run.sh";
-    if (!writeFileBytes(wrapperFile, wrapper))
-        return -1;
-    wchar_t* const shell = dosName("/bin/sh");
-    if (shell == nullptr)
-        return -1;
-    std::wstring commandLine = L"\"" + std::wstring(shell) + L"\" \"";
-    HeapFree(GetProcessHeap(), 0, shell);
-    for (char const c : hostPath(wrapperFile))
-        commandLine += wchar_t(c);
-    commandLine += L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return -1;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    if (!waitUntil([&] { return fileExists(statusFile); }, timeoutMs))
-        return -1;
-    if (output != nullptr)
-        *output = readFileBytes(outputFile);
-    return atoi(readFileBytes(statusFile).c_str());
-}
-
-bool runningInRig()
-{
-    wchar_t value[8] = {};
-    return GetEnvironmentVariableW(L"KOVIX_RIG", value, ARRAYSIZE(value)) > 0 &&
-           std::wstring(value) == L"1";
 }
 
 // ---------------------------------------------------------------- balloons

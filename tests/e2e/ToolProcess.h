@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/HostCommand.h"
 #include "tests/win/WinTestSupport.h"
 #include "tray/TrayMessages.h"
 
@@ -102,8 +103,7 @@ bool waitUntil(Condition condition, DWORD timeoutMs = 5000)
 void pressKeys(std::initializer_list<WORD> virtualKeys); // all down in order, then up in reverse
 bool bringToFront(HWND window);
 
-// Saves the whole screen as a BMP file (the test script turns it into PNG).
-bool saveScreenshot(std::wstring const& path);
+// Where wintest::saveScreenshot's pictures of these tests go.
 std::wstring screenshotFolder();
 
 // The registry view the program under test sees: KEY_WOW64_32KEY for a
@@ -141,7 +141,8 @@ bool trayIconPresent(HWND owner, UINT id);
 // moment before it shows one and then keeps it up for ten seconds or more.
 bool waitForBalloon(std::wstring const& text, DWORD timeoutMs = 15000);
 
-// ---- The machine: registry values, display mode, host commands.
+// ---- The machine: registry values and display mode (host commands:
+// tests/win/HostCommand.h).
 
 bool writeMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD type,
                        std::string const& data, REGSAM view = toolRegistryView());
@@ -171,11 +172,6 @@ std::string dword(DWORD value); // the 4 bytes of a REG_DWORD
 
 // The primary screen as this process sees it now, "WxH".
 std::string screenSize();
-// The X screen's own size as xdpyinfo reports it, "WxH"; empty on failure.
-std::string hostScreenSize(TempFolder const& folder);
-// Switches back to the panel's own 800x480 (recorded like the program's
-// switches) unless the screen already is in it.
-bool restoreNativeMode();
 
 // A hidden top-level window of this process that logs every WM_DISPLAYCHANGE
 // as "WxH"; the system broadcasts one for each mode change. It sees them
@@ -197,16 +193,3 @@ private:
     HWND window_ = nullptr;
     std::vector<std::string> changes_;
 };
-
-// Runs `script` with /bin/sh on the host (Wine starts it but cannot wait for
-// it, so the script leaves its status in a file of `folder`); its standard
-// output goes to `output` when given. Returns the exit status, or -1.
-int runHostScript(std::string const& script, TempFolder const& folder,
-                  std::string* output = nullptr, DWORD timeoutMs = 20000);
-// The host's path of a file of the Wine prefix, and the other way round;
-// empty outside Wine.
-std::string hostPath(std::wstring const& windowsPath);
-std::wstring dosPath(std::string const& unixPath);
-
-// True inside tools/rig.sh exec (its display, tray host and Wine prefix).
-bool runningInRig();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/resource.h"
 #include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 
@@ -33,78 +34,20 @@ std::string settingsText(char const* numBG, char const* scrBG, char const* minim
            "KbInd=0;\r\n";
 }
 
-// Wine's bridges between its paths and the host's; null outside Wine.
-typedef char*(CDECL* UnixNameFunction)(wchar_t const*);
-typedef wchar_t*(CDECL* DosNameFunction)(char const*);
-
-template <typename Function>
-Function wineFunction(char const* name)
+// Runs `tools/rig.sh restart-tray` on the host; its exit status, or -1.
+int restartTrayHost()
 {
-    FARPROC const address = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
-}
-
-std::string unixPath(std::wstring const& windowsPath)
-{
-    UnixNameFunction const convert = wineFunction<UnixNameFunction>("wine_get_unix_file_name");
-    if (convert == nullptr)
-        return std::string();
-    char* const name = convert(windowsPath.c_str());
-    std::string const result = name != nullptr ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return result;
-}
-
-// Runs `tools/rig.sh restart-tray` on the host. Wine starts host programs
-// but cannot wait for them, so the command leaves its exit status in a
-// file of the test's folder. Returns that status, or -1.
-int restartTrayHost(TempFolder const& folder)
-{
-    DosNameFunction const dosName = wineFunction<DosNameFunction>("wine_get_dos_file_name");
-    std::string const exe = unixPath(ownExecutablePath());
-    if (dosName == nullptr || exe.empty())
+    std::string const repo = host::repoPath();
+    if (repo.empty())
         return -1;
-    // <repo>/build/win64/e2e_tests.exe -> <repo>
-    std::string repo = exe.substr(0, exe.find_last_of('/'));
-    repo = repo.substr(0, repo.find_last_of('/'));
-    repo = repo.substr(0, repo.find_last_of('/'));
-    std::wstring const statusFile = folder.file(L"restart-tray.status");
-    std::string const script = "bash '" + repo + "/tools/rig.sh' restart-tray >/dev/null 2>&1; echo $? > '" +
-                               unixPath(statusFile) + ".tmp' && mv '" + unixPath(statusFile) +
-                               ".tmp' '" + unixPath(statusFile) + "'";
-    wchar_t* const shell = dosName("/bin/sh");
-    if (shell == nullptr)
-        return -1;
-    std::wstring commandLine = L"\"" + std::wstring(shell) + L"\" -c \"";
-    HeapFree(GetProcessHeap(), 0, shell);
-    for (char const c : script)
-        commandLine += wchar_t(c);
-    commandLine += L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return -1;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    if (!waitUntil([&] { return fileExists(statusFile); }, 20000))
-        return -1;
-    return atoi(readFileBytes(statusFile).c_str());
-}
-
-bool inRig()
-{
-    wchar_t value[8] = {};
-    return GetEnvironmentVariableW(L"KOVIX_RIG", value, ARRAYSIZE(value)) > 0 &&
-           std::wstring(value) == L"1";
+    return host::run("bash '" + repo + "/tools/rig.sh' restart-tray >/dev/null 2>&1").status;
 }
 
 class Tray : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!inRig())
+        if (!host::inRig())
             GTEST_SKIP() << "needs the test rig's tray host (tools/rig.sh exec)";
     }
 
@@ -141,7 +84,7 @@ protected:
     std::wstring screenshot(wchar_t const* name)
     {
         std::wstring const path = screenshotFolder() + L"\\" + name + L".bmp";
-        EXPECT_TRUE(saveScreenshot(path));
+        EXPECT_TRUE(wintest::saveScreenshot(path));
         return path;
     }
 
@@ -190,7 +133,7 @@ TEST_F(Tray, ConfiguredBackgroundsShowInTheTrayAndSurviveARestartOfTheTrayHost)
     // Wine's shell keeps its icons when the X tray host goes and docks them
     // again into the new one; the program's own part, re-adding on the
     // shell's notice, is the next test.
-    ASSERT_EQ(0, restartTrayHost(folder_)) << "tools/rig.sh restart-tray";
+    ASSERT_EQ(0, restartTrayHost()) << "tools/rig.sh restart-tray";
     seen = waitForStrip(showsColouredIcons, 10000);
     screenshot(L"tray-after-tray-host-restart");
     EXPECT_TRUE(showsColouredIcons(seen))
@@ -223,7 +166,7 @@ TEST_F(Tray, ExitLeavesNoIconOfTheProgramBehind)
     ASSERT_NE(nullptr, window);
     ASSERT_TRUE(showsColouredIcons(waitForStrip(showsColouredIcons)));
 
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(105, 0), 0); // "E&xit"
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0); // "E&xit"
     ASSERT_EQ(0, tool_.waitForExit(5000));
     TrayColours const seen = waitForStrip(showsNoneOfTheColours);
     screenshot(L"tray-after-exit");

@@ -1,6 +1,7 @@
 // Shell commands of the Linux host, run from a test under Wine: the X
 // display's modes are the rig's (tools/rig.sh, xrandr), not Wine's, so the
-// display tests look at them and change them from the host side.
+// display tests look at them and change them from the host side. The one
+// runner, path bridge and rig check of the Win32, end-to-end and bench code.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +27,8 @@ Function wineFunction(char const* name)
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
 }
 
+// The host's path of a file of the Wine prefix, and the other way round;
+// empty outside Wine.
 inline std::string unixPath(std::wstring const& windowsPath)
 {
     UnixNameFunction const convert = wineFunction<UnixNameFunction>("wine_get_unix_file_name");
@@ -35,6 +38,27 @@ inline std::string unixPath(std::wstring const& windowsPath)
     std::string const result = name != nullptr ? name : "";
     HeapFree(GetProcessHeap(), 0, name);
     return result;
+}
+
+inline std::wstring dosPath(std::string const& unixPath)
+{
+    DosNameFunction const convert = wineFunction<DosNameFunction>("wine_get_dos_file_name");
+    if (convert == nullptr)
+        return std::wstring();
+    wchar_t* const name = convert(unixPath.c_str());
+    std::wstring const result = name != nullptr ? name : L"";
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// The source tree on the host, from this test executable's place in it
+// (<repo>/build/<preset>/NAME.exe); empty outside Wine.
+inline std::string repoPath()
+{
+    std::string path = unixPath(ownExecutablePath());
+    for (int level = 0; level < 3 && !path.empty(); ++level)
+        path = path.substr(0, path.find_last_of('/'));
+    return path;
 }
 
 struct Result {
@@ -48,9 +72,6 @@ struct Result {
 inline Result run(std::string const& script, DWORD timeoutMs = 20000)
 {
     Result result;
-    DosNameFunction const dosName = wineFunction<DosNameFunction>("wine_get_dos_file_name");
-    if (dosName == nullptr)
-        return result;
     TempFolder folder;
     std::string const dir = unixPath(folder.path());
     if (dir.empty())
@@ -60,11 +81,10 @@ inline Result run(std::string const& script, DWORD timeoutMs = 20000)
                                 "mv '" + dir + "/status.tmp' '" + dir + "/status'\n";
     if (!writeFileBytes(folder.file(L"script.sh"), wrapper))
         return result;
-    wchar_t* const shell = dosName("/bin/sh");
-    if (shell == nullptr)
+    std::wstring const shell = dosPath("/bin/sh");
+    if (shell.empty())
         return result;
-    std::wstring commandLine = L"\"" + std::wstring(shell) + L"\" \"";
-    HeapFree(GetProcessHeap(), 0, shell);
+    std::wstring commandLine = L"\"" + shell + L"\" \"";
     for (char const c : dir + "/script.sh")
         commandLine += wchar_t(static_cast<unsigned char>(c));
     commandLine += L"\"";
@@ -122,6 +142,7 @@ inline bool setScreenMode(std::string const& size)
     return result.status == 0;
 }
 
+// True inside tools/rig.sh exec (its display, tray host and Wine prefix).
 inline bool inRig()
 {
     wchar_t value[8] = {};

@@ -132,46 +132,6 @@ std::wstring comparedFigures(std::wstring const& text)
     return cpu + L"|" + mib;
 }
 
-// Saves the whole screen as a 24-bit BMP.
-bool saveScreen(std::wstring const& path)
-{
-    int const width = GetSystemMetrics(SM_CXSCREEN);
-    int const height = GetSystemMetrics(SM_CYSCREEN);
-    BITMAPINFOHEADER header = {};
-    header.biSize = sizeof(header);
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    DWORD const stride = DWORD((width * 3 + 3) & ~3);
-    header.biSizeImage = stride * DWORD(height);
-
-    HDC const screen = GetDC(nullptr);
-    HDC const memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    HBITMAP const bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header),
-                                            DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ const previous = SelectObject(memory, bitmap);
-    BOOL const copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(header);
-    file.bfSize = file.bfOffBits + header.biSizeImage;
-    std::string bytes(reinterpret_cast<char const*>(&file), sizeof(file));
-    bytes.append(reinterpret_cast<char const*>(&header), sizeof(header));
-    if (bits != nullptr)
-        bytes.append(static_cast<char const*>(bits), header.biSizeImage);
-
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return copied && bits != nullptr && writeFileBytes(path, bytes);
-}
-
 // ----------------------------------------------------------- child modes
 
 // Reports what the singleton read: bit 0 showCpu, bit 1 showMem, bit 2 the
@@ -411,7 +371,7 @@ void takeScreenshot(std::wstring const& path)
     EXPECT_NE(std::wstring::npos, text.find(L"CPU Load: "));
     EXPECT_NE(std::wstring::npos, text.find(L"RAM Used:\n"));
     EXPECT_NE(std::wstring::npos, text.find(L"Scroll Lock"));
-    ASSERT_TRUE(saveScreen(path));
+    ASSERT_TRUE(saveScreenshot(path));
 
     // Inside the window: text pixels, and no pixel of the key colour.
     RECT const rect = windowRect(osd.getWindow());

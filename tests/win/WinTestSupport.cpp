@@ -325,6 +325,45 @@ ScopedLogPixels::~ScopedLogPixels()
     RegCloseKey(key_);
 }
 
+bool saveScreenshot(std::wstring const& path)
+{
+    int const width = GetSystemMetrics(SM_CXSCREEN);
+    int const height = GetSystemMetrics(SM_CYSCREEN);
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    DWORD const stride = DWORD((width * 3 + 3) & ~3);
+    header.biSizeImage = stride * DWORD(height);
+
+    HDC const screen = GetDC(nullptr);
+    HDC const memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP const bitmap = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header),
+                                            DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ const previous = SelectObject(memory, bitmap);
+    BOOL const copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(header);
+    file.bfSize = file.bfOffBits + header.biSizeImage;
+    std::string bytes(reinterpret_cast<char const*>(&file), sizeof(file));
+    bytes.append(reinterpret_cast<char const*>(&header), sizeof(header));
+    if (bits != nullptr)
+        bytes.append(static_cast<char const*>(bits), header.biSizeImage);
+
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return copied && bits != nullptr && writeFileBytes(path, bytes);
+}
+
 LONG changeScreenMode(DWORD width, DWORD height, DWORD bitsPerPixel, DWORD flags)
 {
     DEVMODEW mode = {};
@@ -336,11 +375,12 @@ LONG changeScreenMode(DWORD width, DWORD height, DWORD bitsPerPixel, DWORD flags
     return ChangeDisplaySettingsW(&mode, flags);
 }
 
-void restoreNativeScreenMode()
+bool restoreNativeScreenMode()
 {
-    if (changeScreenMode(800, 480, 32, CDS_UPDATEREGISTRY) != DISP_CHANGE_SUCCESSFUL ||
-        host::screenSize() != "800x480")
+    bool const switched = changeScreenMode(800, 480, 32, CDS_UPDATEREGISTRY) == DISP_CHANGE_SUCCESSFUL;
+    if (!switched || host::screenSize() != "800x480")
         host::setScreenMode("800x480");
+    return switched;
 }
 
 ScreenModeRestorer::~ScreenModeRestorer()

@@ -111,11 +111,17 @@ private:
     bool hadOld_ = false;
 };
 
+// Saves the whole screen as a 24-bit BMP file (tools/test.sh keeps PNG
+// copies of the end-to-end tests' ones).
+bool saveScreenshot(std::wstring const& path);
+
 // A switch made without the program's code; flags 0 leaves the recorded
 // mode alone.
 LONG changeScreenMode(DWORD width, DWORD height, DWORD bitsPerPixel = 32, DWORD flags = 0);
-// Puts the rig's own 800x480 back and records it, through X when Wine fails.
-void restoreNativeScreenMode();
+// Puts the rig's own 800x480 back and records it, through X when Wine fails
+// or X was left elsewhere. True when Wine's switch succeeded (as another
+// program's switch would).
+bool restoreNativeScreenMode();
 
 // Restores 800x480 when it goes, in the rig only (never someone's own display).
 class ScreenModeRestorer {
