@@ -102,15 +102,11 @@ tool_folder() {
   echo "$dir"
 }
 
-# The default contents, with KbInd=... and NumLock=... as given.
+# The default contents (the tests' golden file), with KbInd=... and
+# NumLock=... as given.
 settings_text() {
-  printf '%s\r\n' "[KOVIX Tool resolution settings]" "Resolution=800,480;" "Scaling=0;" \
-    "Minimized=0;" ";For transparency, use '8487297'. Eg. \"NumLckBG=8487297;\"" \
-    "NumLock=$2;" "NumLckBG=0;" "NumLckFG=65280;" "CapsLock=1;" "CpsLckBG=0;" \
-    "CpsLckFG=65535;" "ScrlLock=1;" "ScrLckBG=0;" "ScrLckFG=16776960;" "" "[OSD Settings]" \
-    ";For extra OSD settings go to OSD.ini" ";OSD keyboard indicator on\\off" "KbInd=$1;" \
-    ";Color of the OSD keyboard indicator" "KbIndClr=12616523;"
-  printf '%s' ";Position of the OSD, 1 = top-left, 2 = top-right, 3 = bottom-left, 4 = bottom-right, 5 = mid-left, 6 = mid-right" $'\r\n' "KbIndPos=4;"
+  sed -e "s/^KbInd=1;/KbInd=$1;/" -e "s/^NumLock=1;/NumLock=$2;/" \
+    "$REPO/tests/resources/default-Resolution.ini"
 }
 
 start_tool() {

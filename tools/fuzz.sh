@@ -3,8 +3,9 @@
 # (default 30) and reports the result.
 # Usage: tools/fuzz.sh [SECONDS]
 # Builds the `fuzz` preset, runs build/fuzz/settings_fuzz on a working copy of
-# fuzz/corpus and build/fuzz/command_line_fuzz on one of fuzz/commands (the
-# checked-in seeds stay untouched) and ends with "fuzz: N passed, 0 failed"
+# fuzz/corpus plus the default Resolution.ini of tests/resources, and
+# build/fuzz/command_line_fuzz on one of fuzz/commands (the checked-in seeds
+# stay untouched) and ends with "fuzz: N passed, 0 failed"
 # on success, N the inputs of both; any crash, failed check or sanitizer
 # report makes it exit non-zero.
 set -uo pipefail
@@ -30,11 +31,13 @@ export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
 
 total=0
 failed=0
-# Runs TARGET on a working copy of the seeds in SEEDS for SECONDS.
+# Runs TARGET on a working copy of the seeds in SEEDS (and of any further
+# seed files named) for SECONDS.
 run_target() {
   local target=$1 seeds=$2 work="build/fuzz/$1-corpus" log="build/fuzz/$1.log" status runs
+  shift 2
   mkdir -p "$work"
-  cp -n "$seeds"/* "$work/"
+  cp -n "$seeds"/* "$@" "$work/"
   # One worker: the machine's cores are shared.
   "build/fuzz/$target" "$work" \
     -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=1024 \
@@ -55,7 +58,7 @@ run_target() {
   fi
 }
 
-run_target settings_fuzz fuzz/corpus
+run_target settings_fuzz fuzz/corpus tests/resources/default-Resolution.ini
 run_target command_line_fuzz fuzz/commands
 
 echo "fuzz: $total passed, $failed failed"

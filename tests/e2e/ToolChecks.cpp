@@ -10,41 +10,54 @@
 
 // ------------------------------------------------------------------ files
 
-// The whole file as Apply leaves it.
+namespace {
+
+// The golden Resolution.ini of tests/resources, the one copy of the text the
+// program first writes; empty (so every comparison fails) when unreadable.
+std::string const& goldenDefaultText()
+{
+    static std::string const text =
+        readFileBytes(host::dosPath(KOVIX_TEST_RESOURCES "/default-Resolution.ini"));
+    return text;
+}
+
+// `text` with the value of its line "KEY=...;" replaced.
+std::string withValue(std::string text, char const* key, std::string const& value)
+{
+    std::string const start = std::string("\n") + key + "=";
+    size_t const at = text.find(start);
+    if (at == std::string::npos)
+        return text;
+    size_t const from = at + start.size();
+    return text.replace(from, text.find(';', from) - from, value);
+}
+
+} // namespace
+
 std::string writtenText(Written const& w)
 {
+    struct Line {
+        char const* key;
+        std::string value;
+    };
     auto n = [](int value) { return std::to_string(value); };
-    return "[KOVIX Tool resolution settings]\r\n"
-           "Resolution=" + n(w.width) + "," + n(w.height) + ";\r\n"
-           "Scaling=" + n(w.scaling) + ";\r\n"
-           "Minimized=" + n(w.minimized) + ";\r\n"
-           ";For transparency, use '8487297'. Eg. \"NumLckBG=8487297;\"\r\n"
-           "NumLock=" + n(w.numLock) + ";\r\n"
-           "NumLckBG=" + n(w.numBG) + ";\r\n"
-           "NumLckFG=" + n(w.numFG) + ";\r\n"
-           "CapsLock=" + n(w.capsLock) + ";\r\n"
-           "CpsLckBG=" + n(w.capsBG) + ";\r\n"
-           "CpsLckFG=" + n(w.capsFG) + ";\r\n"
-           "ScrlLock=" + n(w.scrlLock) + ";\r\n"
-           "ScrLckBG=" + n(w.scrBG) + ";\r\n"
-           "ScrLckFG=" + n(w.scrFG) + ";\r\n"
-           "\r\n"
-           "[OSD Settings]\r\n"
-           ";For extra OSD settings go to OSD.ini\r\n"
-           ";OSD keyboard indicator on\\off\r\n"
-           "KbInd=" + n(w.kbInd) + ";\r\n"
-           ";Color of the OSD keyboard indicator\r\n"
-           "KbIndClr=" + n(w.kbIndClr) + ";\r\n"
-           ";Position of the OSD, 1 = top-left, 2 = top-right, 3 = bottom-left, 4 = bottom-right, "
-           "5 = mid-left, 6 = mid-right\r\n"
-           "KbIndPos=" + n(w.kbIndPos) + ";";
+    Line const lines[] = {
+        {"Resolution", n(w.width) + "," + n(w.height)},
+        {"Scaling", n(w.scaling)}, {"Minimized", n(w.minimized)},
+        {"NumLock", n(w.numLock)}, {"NumLckBG", n(w.numBG)}, {"NumLckFG", n(w.numFG)},
+        {"CapsLock", n(w.capsLock)}, {"CpsLckBG", n(w.capsBG)}, {"CpsLckFG", n(w.capsFG)},
+        {"ScrlLock", n(w.scrlLock)}, {"ScrLckBG", n(w.scrBG)}, {"ScrLckFG", n(w.scrFG)},
+        {"KbInd", n(w.kbInd)}, {"KbIndClr", n(w.kbIndClr)}, {"KbIndPos", n(w.kbIndPos)},
+    };
+    std::string text = goldenDefaultText();
+    for (Line const& line : lines)
+        text = withValue(text, line.key, line.value);
+    return text;
 }
 
 std::string defaultSettingsText(char const* resolution)
 {
-    Written defaults;
-    sscanf(resolution, "%d,%d", &defaults.width, &defaults.height);
-    return writtenText(defaults);
+    return withValue(goldenDefaultText(), "Resolution", resolution);
 }
 
 // ------------------------------------------------------ the settings window

@@ -41,11 +41,12 @@ struct Written {
     int kbIndPos = 4;
 };
 
-// The whole file as Apply leaves it.
+// The whole file as Apply leaves it: the golden default text with these
+// values.
 std::string writtenText(Written const& w);
 
-// Resolution.ini as the program writes it from its template with the
-// default values, "Resolution=" set to `resolution`.
+// Resolution.ini as the program first writes it (the golden
+// tests/resources/default-Resolution.ini), "Resolution=" set to `resolution`.
 std::string defaultSettingsText(char const* resolution = "800,480");
 
 // ---- The settings window (GoogleTest expectations)

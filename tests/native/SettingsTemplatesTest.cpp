@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -12,32 +13,23 @@ namespace {
 
 wchar_t const kGuard = L'#';
 
-// Resolution.ini as the program first writes it.
-std::wstring const kExpectedResolutionText =
-    L"[KOVIX Tool resolution settings]\n"
-    L"Resolution=800,480;\n"
-    L"Scaling=0;\n"
-    L"Minimized=0;\n"
-    L";For transparency, use '8487297'. Eg. \"NumLckBG=8487297;\"\n"
-    L"NumLock=1;\n"
-    L"NumLckBG=0;\n"
-    L"NumLckFG=65280;\n"
-    L"CapsLock=1;\n"
-    L"CpsLckBG=0;\n"
-    L"CpsLckFG=65535;\n"
-    L"ScrlLock=1;\n"
-    L"ScrLckBG=0;\n"
-    L"ScrLckFG=16776960;\n"
-    L"\n"
-    L"[OSD Settings]\n"
-    L";For extra OSD settings go to OSD.ini\n"
-    L";OSD keyboard indicator on\\off\n"
-    L"KbInd=1;\n"
-    L";Color of the OSD keyboard indicator\n"
-    L"KbIndClr=12616523;\n"
-    L";Position of the OSD, 1 = top-left, 2 = top-right, 3 = bottom-left, 4 = bottom-right, "
-    L"5 = mid-left, 6 = mid-right\n"
-    L"KbIndPos=4;";
+// Resolution.ini as the program first writes it (the file has the CRLF line
+// ends the program writes; the template has plain LFs).
+std::wstring expectedResolutionText()
+{
+    std::FILE* const file = std::fopen(KOVIX_TEST_RESOURCES "/default-Resolution.ini", "rb");
+    std::wstring text;
+    if (file == nullptr)
+        return text;
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+        if (c != '\r')
+            text += wchar_t(c);
+    }
+    std::fclose(file);
+    return text;
+}
+
+std::wstring const kExpectedResolutionText = expectedResolutionText();
 
 std::wstring const kExpectedOsdText =
     L"[KOVIX Tool OSD settings]\n"
