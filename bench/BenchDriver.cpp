@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/resource.h"
 #include "bench/BenchCommon.h"
 #include "tray/TrayMessages.h"
 
@@ -28,7 +29,6 @@ namespace {
 wchar_t const kMainClass[] = L"KOVIX TOOL";
 wchar_t const kOsdClass[] = L"KOVIXToolKbInd";
 wchar_t const kFloorClass[] = L"KovixFloorIndicator";
-WORD const kExitCommand = 105;
 
 void pumpMessages()
 {
@@ -350,7 +350,7 @@ void endProcess(PROCESS_INFORMATION& process, HWND window, bool tool)
 {
     if (window != nullptr) {
         if (tool)
-            PostMessageW(window, WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0);
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
         else
             PostMessageW(window, WM_CLOSE, 0, 0);
     }
@@ -514,7 +514,7 @@ int exitTool()
     DWORD processId = 0;
     GetWindowThreadProcessId(main, &processId);
     HANDLE const process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0);
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     DWORD const waited = process != nullptr ? WaitForSingleObject(process, 10000) : WAIT_FAILED;
     if (process != nullptr)
         CloseHandle(process);

@@ -28,21 +28,6 @@ std::string settingsSaving(char const* resolution)
            "KbInd=0;\r\n";
 }
 
-bool screenIs(int width, int height)
-{
-    return GetSystemMetrics(SM_CXSCREEN) == width && GetSystemMetrics(SM_CYSCREEN) == height;
-}
-
-bool offersMode(DWORD width, DWORD height)
-{
-    DEVMODEW mode = {};
-    mode.dmSize = sizeof(mode);
-    for (DWORD index = 0; EnumDisplaySettingsW(nullptr, index, &mode); ++index)
-        if (mode.dmPelsWidth == width && mode.dmPelsHeight == height)
-            return true;
-    return false;
-}
-
 class StartupMode : public testing::Test {
 protected:
     void SetUp() override
@@ -50,7 +35,7 @@ protected:
         if (!host::inRig())
             GTEST_SKIP() << "switches the X display: needs the test rig (tools/rig.sh exec)";
         wintest::restoreNativeScreenMode();
-        ASSERT_TRUE(waitUntil([] { return screenIs(800, 480); }));
+        ASSERT_TRUE(waitUntil([] { return wintest::screenIs(800, 480); }));
         waitUntil([] { return false; }, 50);
         log_.clear();
     }
@@ -100,7 +85,7 @@ TEST_F(StartupMode, ASaved1024x768IsSetBeforeTheWindowShows)
     ASSERT_NE(nullptr, window);
     // The mode is restored before the window is shown, so by the time it is
     // found the switch is made; Wine hands the new size on at its own pace.
-    EXPECT_TRUE(waitUntil([] { return screenIs(1024, 768); }, 3000))
+    EXPECT_TRUE(waitUntil([] { return wintest::screenIs(1024, 768); }, 3000))
         << GetSystemMetrics(SM_CXSCREEN) << "x" << GetSystemMetrics(SM_CYSCREEN);
     EXPECT_EQ("1024x768", host::screenSize());
     EXPECT_EQ(std::vector<std::string>{"1024x768"}, log_.changes()) << "one switch";
@@ -117,14 +102,14 @@ TEST_F(StartupMode, ASaved800x480OnTheNativeScreenSwitchesNothing)
     waitUntil([] { return false; }, 300);
     EXPECT_TRUE(log_.changes().empty()) << "switched to " << log_.changes().front();
     EXPECT_EQ("800x480", host::screenSize());
-    EXPECT_TRUE(screenIs(800, 480));
+    EXPECT_TRUE(wintest::screenIs(800, 480));
 }
 
 // Run by tests/e2e/no1024.sh on tools/xorg-no1024.conf (ctest entry
 // display_without_1024x768).
 TEST_F(StartupMode, DISABLED_WithoutTheModeTheProgramRunsOnAndKeepsTheChoice)
 {
-    ASSERT_FALSE(offersMode(1024, 768)) << "needs a display without 1024x768";
+    ASSERT_FALSE(wintest::offersMode(1024, 768)) << "needs a display without 1024x768";
     std::string const settings = settingsSaving("1024,768");
     HWND const window = startWith(settings);
     ASSERT_NE(nullptr, window);
@@ -132,7 +117,7 @@ TEST_F(StartupMode, DISABLED_WithoutTheModeTheProgramRunsOnAndKeepsTheChoice)
     EXPECT_EQ(-1, tool_.waitForExit(1500)) << "still running after the failed switch";
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_TRUE(log_.changes().empty()) << "switched to " << log_.changes().front();
-    EXPECT_TRUE(screenIs(800, 480));
+    EXPECT_TRUE(wintest::screenIs(800, 480));
     EXPECT_EQ("800x480", host::screenSize());
     EXPECT_EQ(settings, readFileBytes(folder_.file(L"Resolution.ini")))
         << "the choice of 1024x768 stays saved";

@@ -52,21 +52,6 @@ std::string wineMode(DWORD which)
     return sizeText(mode.dmPelsWidth, mode.dmPelsHeight) + "@" + std::to_string(mode.dmBitsPerPel);
 }
 
-bool offersMode(DWORD width, DWORD height)
-{
-    DEVMODEW mode = {};
-    mode.dmSize = sizeof(mode);
-    for (DWORD index = 0; EnumDisplaySettingsW(nullptr, index, &mode); ++index)
-        if (mode.dmPelsWidth == width && mode.dmPelsHeight == height)
-            return true;
-    return false;
-}
-
-bool screenIs(int width, int height)
-{
-    return GetSystemMetrics(SM_CXSCREEN) == width && GetSystemMetrics(SM_CYSCREEN) == height;
-}
-
 bool waitUntilScreen(int width, int height, DWORD timeoutMs = 5000)
 {
     DWORD const start = GetTickCount();

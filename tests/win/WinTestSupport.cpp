@@ -364,6 +364,21 @@ bool saveScreenshot(std::wstring const& path)
     return copied && bits != nullptr && writeFileBytes(path, bytes);
 }
 
+bool screenIs(int width, int height)
+{
+    return GetSystemMetrics(SM_CXSCREEN) == width && GetSystemMetrics(SM_CYSCREEN) == height;
+}
+
+bool offersMode(DWORD width, DWORD height)
+{
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode);
+    for (DWORD index = 0; EnumDisplaySettingsW(nullptr, index, &mode); ++index)
+        if (mode.dmPelsWidth == width && mode.dmPelsHeight == height)
+            return true;
+    return false;
+}
+
 LONG changeScreenMode(DWORD width, DWORD height, DWORD bitsPerPixel, DWORD flags)
 {
     DEVMODEW mode = {};

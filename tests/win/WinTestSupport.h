@@ -115,6 +115,11 @@ private:
 // copies of the end-to-end tests' ones).
 bool saveScreenshot(std::wstring const& path);
 
+// The primary screen's size as this process's metrics give it now.
+bool screenIs(int width, int height);
+// The display driver lists a mode of this size (at any depth).
+bool offersMode(DWORD width, DWORD height);
+
 // A switch made without the program's code; flags 0 leaves the recorded
 // mode alone.
 LONG changeScreenMode(DWORD width, DWORD height, DWORD bitsPerPixel = 32, DWORD flags = 0);
