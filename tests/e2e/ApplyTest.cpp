@@ -509,8 +509,9 @@ TEST_F(ApplyTest, ChangingScalingInTheChosenModeSwitchesThroughTheNativeMode)
 }
 
 // The restart ends the Wine session and every program in it, so this runs
-// only in a rig and Wine prefix of its own: tests/e2e/restart_request.sh.
-TEST_F(ApplyTest, DISABLED_YesThenYesHandsTheRestartToTheSystemAndTheSessionEnds)
+// only in a rig and Wine prefix of its own: ctest -L session-end
+// (tests/e2e/restart_request.sh).
+TEST_F(ApplyTest, YesThenYesHandsTheRestartToTheSystemAndTheSessionEnds)
 {
     wchar_t own[4] = {};
     if (GetEnvironmentVariableW(L"KOVIX_OWN_WINE_SESSION", own, ARRAYSIZE(own)) == 0 ||
