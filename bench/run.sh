@@ -15,7 +15,7 @@
 #             a 250 ms timer reading the three locks) for 120 s: CPU seconds
 #             of both and of the wineserver from /proc/PID/stat; (a) with the
 #             lock icons only (KbInd=0), (b) with the defaults and the OSD,
-#             whose frames are counted on its X window (bench/count_damage.py)
+#             whose frames are counted on its X window (tools/count_damage.py)
 #   latency   50 Caps Lock presses through SendInput: time until the OSD
 #             window's height changes (polled every millisecond) and until
 #             the tray strip's pixels do (read on a thread of its own)
@@ -132,7 +132,7 @@ idle_run() {
   sleep 5 # both past their start-up
   if [ "$kbind" = 1 ]; then
     xid=$("$WINE" "$DRIVER" osd-xid) || { say "no OSD window"; return 1; }
-    python3 "$REPO/bench/count_damage.py" "$xid" "$IDLE_SECONDS" >"$WORK/damage-$label.txt" &
+    python3 "$REPO/tools/count_damage.py" "$xid" "$IDLE_SECONDS" >"$WORK/damage-$label.txt" &
     counter=$!
   fi
   t0=$(cpu_seconds "$TOOL_PID") f0=$(cpu_seconds "$FLOOR_PID") w0=$(cpu_seconds "$ws")

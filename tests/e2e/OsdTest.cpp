@@ -3,7 +3,7 @@
 // shows, how Caps Lock typed with SendInput reaches it and the Caps Lock
 // tray icon, and how often it repaints. The OSD has no readable text, so its
 // text is judged by its size; its repaints are counted as X damage on its
-// rectangle (every paint puts its pixels to the X server again, changed or
+// X window (every paint puts its pixels to the X server again, changed or
 // not). The exact repaint rule is checked inside a process by
 // tests/win/OsdIndicatorTest.cpp; here the program as a whole is held to it.
 #include <gtest/gtest.h>
@@ -61,73 +61,22 @@ void pumpFor(DWORD milliseconds)
 
 // ------------------------------------------------------------- repaints
 
-// Times (ms from the start) of the paints on `rect` during `seconds`,
-// counted by the host as X damage: the drawing requests of one paint come
-// together, so damage that follows other damage within 150 ms is the same
-// paint (paints of the program are a 250 ms tick apart at the least). The whole-screen damage reported when counting starts is left out.
-std::vector<int> paintTimes(RECT const& rect, int seconds)
+// Times (ms from the start) of the OSD's paints during `seconds`, counted
+// by the host as damage on its X window (tools/count_damage.py --times).
+std::vector<int> paintTimes(HWND osd, int seconds)
 {
-    std::ostringstream script;
-    script << "python3 - " << seconds << " " << rect.left << " " << rect.top << " " << rect.right
-           << " " << rect.bottom << " <<'PY'\n"
-           << R"PY(import ctypes, sys, time
-x11 = ctypes.CDLL("libX11.so.6")
-damage = ctypes.CDLL("libXdamage.so.1")
-x11.XOpenDisplay.restype = ctypes.c_void_p
-x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x11.XDefaultRootWindow.restype = ctypes.c_ulong
-x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x11.XPending.argtypes = [ctypes.c_void_p]
-x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
-x11.XFlush.argtypes = [ctypes.c_void_p]
-damage.XDamageQueryExtension.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_int),
-                                         ctypes.POINTER(ctypes.c_int)]
-damage.XDamageCreate.restype = ctypes.c_ulong
-damage.XDamageCreate.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int]
-class Rect(ctypes.Structure):
-    _fields_ = [("x", ctypes.c_short), ("y", ctypes.c_short),
-                ("w", ctypes.c_ushort), ("h", ctypes.c_ushort)]
-class DamageNotify(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("drawable", ctypes.c_ulong),
-                ("damage", ctypes.c_ulong), ("level", ctypes.c_int), ("more", ctypes.c_int),
-                ("timestamp", ctypes.c_ulong), ("area", Rect), ("geometry", Rect)]
-seconds = float(sys.argv[1])
-left, top, right, bottom = map(int, sys.argv[2:6])
-dpy = x11.XOpenDisplay(None)
-event_base, error_base = ctypes.c_int(), ctypes.c_int()
-if not dpy or not damage.XDamageQueryExtension(dpy, ctypes.byref(event_base),
-                                               ctypes.byref(error_base)):
-    sys.exit(3)
-root = x11.XDefaultRootWindow(dpy)
-damage.XDamageCreate(dpy, root, 0)  # XDamageReportRawRectangles
-x11.XFlush(dpy)
-event = ctypes.create_string_buffer(256)
-start = time.monotonic()
-last = None
-while time.monotonic() - start < seconds:
-    while x11.XPending(dpy):
-        x11.XNextEvent(dpy, event)
-        notify = DamageNotify.from_buffer(event)
-        if notify.type != event_base.value:
-            continue
-        a = notify.area
-        if a.x <= 0 and a.y <= 0 and a.x + a.w >= right and a.y + a.h >= bottom:
-            continue
-        if a.x < right and a.x + a.w > left and a.y < bottom and a.y + a.h > top:
-            now = (time.monotonic() - start) * 1000
-            if last is None or now - last > 150:
-                print(int(now))
-            last = now
-    time.sleep(0.005)
-PY
-)PY";
-    host::Result const result = host::run(script.str(), DWORD(seconds) * 1000 + 15000);
+    unsigned long long const xid = host::xWindow(osd);
+    EXPECT_NE(0u, xid) << "the OSD's X window";
+    host::Result const result =
+        host::run("python3 '" + host::repoPath() + "/tools/count_damage.py' " +
+                      std::to_string(xid) + " " + std::to_string(seconds) + " --times",
+                  DWORD(seconds) * 1000 + 15000);
     EXPECT_EQ(0, result.status) << "counting X damage: " << result.output;
     std::vector<int> times;
     std::istringstream lines(result.output);
-    for (int time = 0; lines >> time;)
-        times.push_back(time);
+    for (std::string word; lines >> word;)
+        if (word == "repaint_ms" && lines >> word)
+            times.push_back(std::atoi(word.c_str()));
     return times;
 }
 
@@ -257,7 +206,7 @@ TEST_F(Osd, CapsLockAloneShowsTheWindowAndTurnsTheTrayIconToACapital)
 
     // Nothing shown changes now: no repaint at all (that the counter sees
     // real paints is checked in the idle-repaint test below).
-    std::vector<int> const idle = paintTimes(rect, 3);
+    std::vector<int> const idle = paintTimes(osd, 3);
     EXPECT_TRUE(idle.empty()) << "paints at " << joined(idle) << "ms";
 
     // A display switch by a Windows program moves it to the new corner.
@@ -285,8 +234,7 @@ TEST_F(Osd, RepaintsOnlyOnASampleWhenIdleAndFollowsCapsLockQuickly)
     // Only the memory figure can change, and it is compared once a second:
     // never more than one paint a second, against four updates a second.
     int const seconds = 10;
-    RECT const rect = windowRect(osd);
-    std::vector<int> const paints = paintTimes(rect, seconds);
+    std::vector<int> const paints = paintTimes(osd, seconds);
     std::vector<int> gaps;
     for (size_t i = 1; i < paints.size(); ++i)
         gaps.push_back(paints[i] - paints[i - 1]);

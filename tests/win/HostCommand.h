@@ -142,6 +142,13 @@ inline bool setScreenMode(std::string const& size)
     return result.status == 0;
 }
 
+// The X window Wine made for a top-level window, which it keeps in this
+// property; 0 when there is none.
+inline unsigned long long xWindow(HWND window)
+{
+    return reinterpret_cast<UINT_PTR>(GetPropW(window, L"__wine_x11_whole_window"));
+}
+
 // True inside tools/rig.sh exec (its display, tray host and Wine prefix).
 inline bool inRig()
 {

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Counts the frames drawn into one X window, and the repaints they make
-up, for SECONDS.
+up, for SECONDS: the benchmarks' figures and the end-to-end tests' count of
+the OSD's repaints.
 
-  count_damage.py XID SECONDS
+  count_damage.py XID SECONDS [--times]
 
 Uses the X DAMAGE extension at the "non-empty" level: one notification each
 time the window's damage goes from empty to non-empty, after which the
@@ -11,7 +12,8 @@ Wine puts one paint of the OSD on the screen in one to three frames within a
 few milliseconds (the resize, the fill, the text); frames less than
 REPAINT_GAP apart count as one repaint. The program's repaints come from
 its 250 ms ticks, so two of them are never that close.
-Prints "damage_frames N" and "damage_repaints N".
+Prints "damage_frames N" and "damage_repaints N"; with --times also
+"repaint_ms T" for each repaint, T counted from the start.
 """
 import ctypes
 import select
@@ -20,7 +22,7 @@ import time
 
 X_DAMAGE_REPORT_NON_EMPTY = 3
 X_DAMAGE_NOTIFY = 0
-REPAINT_GAP = 0.1  # seconds
+REPAINT_GAP = 0.15  # seconds
 
 x11 = ctypes.CDLL("libX11.so.6")
 xdamage = ctypes.CDLL("libXdamage.so.1")
@@ -44,7 +46,9 @@ x11.XSetErrorHandler(ignore_errors)
 
 
 def main():
-    xid, seconds = int(sys.argv[1], 0), float(sys.argv[2])
+    if len(sys.argv) not in (3, 4) or sys.argv[3:] not in ([], ["--times"]):
+        sys.exit(__doc__.strip().splitlines()[4].strip())
+    xid, seconds, times = int(sys.argv[1], 0), float(sys.argv[2]), len(sys.argv) == 4
     display = x11.XOpenDisplay(None)
     if not display:
         sys.exit("count_damage: cannot open the display")
@@ -54,11 +58,18 @@ def main():
     damage = xdamage.XDamageCreate(display, xid, X_DAMAGE_REPORT_NON_EMPTY)
     x11.XSync(display, 0)
     event = ctypes.create_string_buffer(192)  # XEvent is a union of 24 longs
+    # A new damage object starts with the whole window damaged, which is
+    # reported at once: not a frame.
+    xdamage.XDamageSubtract(display, damage, 0, 0)
+    x11.XSync(display, 0)
+    while x11.XPending(display):
+        x11.XNextEvent(display, event)
     frames = 0
     repaints = 0
     last_frame = None
     fd = x11.XConnectionNumber(display)
-    deadline = time.monotonic() + seconds
+    start = time.monotonic()
+    deadline = start + seconds
     while True:
         left = deadline - time.monotonic()
         if left <= 0:
@@ -73,6 +84,8 @@ def main():
             frames += 1
             if last_frame is None or now - last_frame > REPAINT_GAP:
                 repaints += 1
+                if times:
+                    print("repaint_ms %d" % ((now - start) * 1000))
             last_frame = now
             xdamage.XDamageSubtract(display, damage, 0, 0)
     print("damage_frames %d" % frames)
