@@ -16,10 +16,10 @@ set_property(SOURCE app/KovixTool.rc APPEND PROPERTY OBJECT_DEPENDS
 )
 
 # Adds the ctest resources_<target>: checks the menu, accelerators, dialog,
-# strings, icons, version record and manifests linked into <target>, and that
-# the two halves of resource.h agree.
+# strings, icons, version record and manifests linked into <target> under the
+# identifiers of resource.h.
 function(kovix_add_resource_test target)
   add_test(NAME resources_${target}
     COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/resources/check_resources.py
-            $<TARGET_FILE:${target}> --header ${CMAKE_SOURCE_DIR}/app/resource.h)
+            $<TARGET_FILE:${target}> ${CMAKE_SOURCE_DIR}/app/resource.h)
 endfunction()

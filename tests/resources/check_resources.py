@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Checks the resources compiled into a KOVIX Tool executable.
 
-    check_resources.py <exe> [--header app/resource.h]
+    check_resources.py <exe> <resource.h>
 
-Reads the resource directory of a PE32 or PE32+ file and checks the menu,
-the accelerators, the About dialog, the strings, the icon groups, the
-version record and the manifests, byte for byte where the program depends
-on them. With --header it also checks that the identifiers of resource.h,
-the one definition the resource compiler and the code share, name them.
+Reads the resource directory of a PE32 or PE32+ file and checks, under the
+identifiers of resource.h (the one definition the resource compiler and the
+code share, each defined once), what the program depends on and a build can
+get wrong: the menu's commands, the accelerators, the About dialog's
+controls and styles (not their places), the strings, the icon images, the
+version record and the manifests.
 Prints one line per check, then "N passed, N failed"; exits 1 on failure.
 """
 
@@ -232,32 +233,37 @@ class Checks:
         self.check(name, actual == expected, "got %r, expected %r" % (actual, expected))
 
 
-EXPECTED_MENU = [
-    (MF_POPUP, None, "&File", [
-        (0, 32780, "800x480x32"),
-        (0, 32781, "800x600x32"),
-        (0, 32779, "1024x768x32"),
-        (MF_GRAYED, 32772, "-" * 14),
-        (0, 32776, "Show\\Hide"),
-        (0, 0, ""),  # separator
-        (0, 105, "E&xit"),
-    ]),
-    (MF_POPUP, None, "&Help", [
-        (0, 104, "&About ..."),
-    ]),
-]
+def expected_menu(ids):
+    return [
+        (MF_POPUP, None, "&File", [
+            (0, ids["IDM_MODE_800X480"], "800x480x32"),
+            (0, ids["IDM_MODE_800X600"], "800x600x32"),
+            (0, ids["IDM_MODE_1024X768"], "1024x768x32"),
+            (MF_GRAYED, ids["IDM_FILLER"], "-" * 14),
+            (0, ids["IDM_SHOWHIDE"], "Show\\Hide"),
+            (0, 0, ""),  # separator
+            (0, ids["IDM_EXIT"], "E&xit"),
+        ]),
+        (MF_POPUP, None, "&Help", [
+            (0, ids["IDM_ABOUT"], "&About ..."),
+        ]),
+    ]
+
 
 STATIC_TEXT = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT
-EXPECTED_CONTROLS = [
-    # (id, class atom, style, x, y, cx, cy, text or None when ours to choose)
-    (2, ATOM_STATIC, WS_CHILD | WS_VISIBLE | SS_ICON, (14, 9, 20, 20), 107),
-    (101, ATOM_STATIC, STATIC_TEXT | SS_NOPREFIX, (49, 10, 119, 8), "IDS_APP_TITLE"),
-    (-1, ATOM_STATIC, STATIC_TEXT, (49, 20, 119, 8), None),
-    (1, ATOM_BUTTON, WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON,
-     (195, 6, 30, 11), "OK"),
-    (-1, ATOM_STATIC, STATIC_TEXT, (49, 33, 92, 9), None),
-    (-1, ATOM_STATIC, STATIC_TEXT, (49, 42, 60, 8), None),
-]
+IDOK = 1
+
+
+def expected_controls(ids):
+    # (id, class atom, style, text or None when ours to choose)
+    return [
+        (ids["IDC_ABOUT_ICON"], ATOM_STATIC, WS_CHILD | WS_VISIBLE | SS_ICON, ids["IDI_KOVIX"]),
+        (ids["IDC_ABOUT_TITLE"], ATOM_STATIC, STATIC_TEXT | SS_NOPREFIX, "IDS_APP_TITLE"),
+        (-1, ATOM_STATIC, STATIC_TEXT, None),
+        (IDOK, ATOM_BUTTON, WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON, "OK"),
+        (-1, ATOM_STATIC, STATIC_TEXT, None),
+        (-1, ATOM_STATIC, STATIC_TEXT, None),
+    ]
 
 EXPECTED_ICONS = [(32, 4), (16, 4), (48, 8), (32, 8), (16, 8), (48, 32), (32, 32), (16, 32)]
 
@@ -272,80 +278,84 @@ EXPECTED_VERSION_STRINGS = [
 ]
 
 # Every resource the executable carries, and nothing else.
-EXPECTED_SET = {
-    (RT_MENU, 109), (RT_ACCELERATOR, 109), (RT_DIALOG, 103), (RT_STRING, 7),
-    (RT_GROUP_ICON, 107), (RT_GROUP_ICON, 108), (RT_VERSION, 1),
-    (RT_MANIFEST, 1), (RT_MANIFEST, 131),
-}
+def expected_set(ids):
+    strings = {(RT_STRING, ids[name] // 16 + 1)
+               for name in ("IDS_APP_TITLE", "IDS_BUILD_LABEL", "IDS_CLASS_NAME")}
+    return strings | {
+        (RT_MENU, ids["IDC_KOVIX"]), (RT_ACCELERATOR, ids["IDC_KOVIX"]),
+        (RT_DIALOG, ids["IDD_ABOUTBOX"]), (RT_GROUP_ICON, ids["IDI_KOVIX"]),
+        (RT_GROUP_ICON, ids["IDI_SMALL"]), (RT_VERSION, 1),
+        (RT_MANIFEST, 1), (RT_MANIFEST, ids["IDR_MANIFEST_EXTRA"]),
+    }
 
 
-def check_menu(c, res):
-    data = res.get((RT_MENU, 109, LANG_EN_US))
-    c.check("menu 109 present", data is not None)
+def check_menu(c, res, ids):
+    data = res.get((RT_MENU, ids["IDC_KOVIX"], LANG_EN_US))
+    c.check("menu IDC_KOVIX present", data is not None)
     if data is None:
         return
     menu = parse_menu(data)
-    c.equal("menu 109 has the pop-ups &File and &Help",
+    want = expected_menu(ids)
+    c.equal("the menu has the pop-ups &File and &Help",
             [(item[0], item[2]) for item in menu], [(MF_POPUP, "&File"), (MF_POPUP, "&Help")])
-    for got, want in zip(menu, EXPECTED_MENU):
-        c.equal("menu 109 pop-up %s: items, identifiers and flags" % want[2],
-                got[3] if len(got) > 3 else None, want[3])
-    texts = [item[2] for popup in menu if len(popup) > 3 for item in popup[3]]
-    c.check("menu 109 \"Show\\Hide\" holds exactly one backslash", "Show\\Hide" in texts,
-            "texts %r" % texts)
+    for got, popup in zip(menu, want):
+        c.equal("the menu's pop-up %s: items, commands and flags" % popup[2],
+                got[3] if len(got) > 3 else None, popup[3])
 
 
-def check_accelerators(c, res):
-    data = res.get((RT_ACCELERATOR, 109, LANG_EN_US))
-    c.check("accelerator table 109 present", data is not None)
+def check_accelerators(c, res, ids):
+    data = res.get((RT_ACCELERATOR, ids["IDC_KOVIX"], LANG_EN_US))
+    c.check("accelerator table IDC_KOVIX present", data is not None)
     if data is None:
         return
     table = parse_accelerators(data)
-    c.equal("accelerator table 109 has two entries", len(table), 2)
-    c.check("accelerator table 109 ends with its last entry flagged",
+    c.check("the accelerator table ends with its last entry flagged",
             bool(table) and table[-1][0] & FLAST and all(not f & FLAST for f, _, _ in table[:-1]))
     entries = [(flags & ~FLAST, key, cmd) for flags, key, cmd in table]
-    c.equal("accelerators are Alt+'?' and Alt+'/' as characters (FALT, no FVIRTKEY) for 104",
-            entries, [(FALT, ord("?"), 104), (FALT, ord("/"), 104)])
+    c.equal("the accelerators are Alt+'?' and Alt+'/' as characters (FALT, no FVIRTKEY) "
+            "for IDM_ABOUT", entries,
+            [(FALT, ord("?"), ids["IDM_ABOUT"]), (FALT, ord("/"), ids["IDM_ABOUT"])])
 
 
-def check_dialog(c, res):
-    data = res.get((RT_DIALOG, 103, LANG_EN_US))
-    c.check("dialog 103 present", data is not None)
+def check_dialog(c, res, ids):
+    data = res.get((RT_DIALOG, ids["IDD_ABOUTBOX"], LANG_EN_US))
+    c.check("dialog IDD_ABOUTBOX present", data is not None)
     if data is None:
         return
     d = parse_dialogex(data)
-    c.check("dialog 103 is an extended template (DLGEX)", d is not None)
+    c.check("the About dialog is an extended template (DLGEX)", d is not None)
     if d is None:
         return
-    c.equal("dialog 103 style", "0x%08X" % d["style"], "0x00C800C0")
-    c.equal("dialog 103 extended style and help id", (d["exstyle"], d["help"]), (0, 0))
-    c.equal("dialog 103 position and size", d["rect"], (22, 17, 230, 75))
-    c.equal("dialog 103 has no menu and the system dialog class", (d["menu"], d["class"]), ("", ""))
-    c.equal("dialog 103 caption", d["caption"], "About")
-    c.equal("dialog 103 font", d.get("font"), (11, 400, 0, 0, "Tahoma"))
+    c.equal("the About dialog's style", "0x%08X" % d["style"], "0x00C800C0")
+    c.equal("the About dialog's extended style and help id", (d["exstyle"], d["help"]), (0, 0))
+    c.equal("the About dialog has no menu and the system dialog class",
+            (d["menu"], d["class"]), ("", ""))
+    c.equal("the About dialog's caption", d["caption"], "About")
+    c.equal("the About dialog's font", d.get("font"), (11, 400, 0, 0, "Tahoma"))
     controls = d["controls"]
-    c.equal("dialog 103 has six controls", len(controls), 6)
-    for n, (got, want) in enumerate(zip(controls, EXPECTED_CONTROLS), 1):
-        ident, atom, style, rect, text = want
-        actual = (got["id"], got["class"], "0x%08X" % got["style"], got["rect"], got["exstyle"])
-        c.equal("dialog 103 control %d: id, class, style, position, size" % n,
-                actual, (ident, atom, "0x%08X" % style, rect, 0))
+    want = expected_controls(ids)
+    c.equal("the About dialog has %d controls" % len(want), len(controls), len(want))
+    for n, (got, (ident, atom, style, text)) in enumerate(zip(controls, want), 1):
+        c.equal("About control %d: id, class, style" % n,
+                (got["id"], got["class"], "0x%08X" % got["style"], got["exstyle"]),
+                (ident, atom, "0x%08X" % style, 0))
         if text is None:
-            c.check("dialog 103 control %d has a text" % n,
+            c.check("About control %d has a text" % n,
                     isinstance(got["text"], str) and got["text"].strip() != "")
         else:
-            c.equal("dialog 103 control %d text" % n, got["text"], text)
+            c.equal("About control %d text" % n, got["text"], text)
 
 
-def check_strings(c, res):
-    for ident, text in ((103, "KOVIX Tool Beta 1.0"), (104, "Build: 736"), (109, "KOVIX TOOL")):
-        c.equal("string %d" % ident, string_from_table(res, ident), text)
-    c.check("string 104 fits its 20-unit buffer", len(string_from_table(res, 104) or "") < 20)
+def check_strings(c, res, ids):
+    for name, text in (("IDS_APP_TITLE", "KOVIX Tool Beta 1.0"), ("IDS_BUILD_LABEL", "Build: 736"),
+                       ("IDS_CLASS_NAME", "KOVIX TOOL")):
+        c.equal("string %s" % name, string_from_table(res, ids[name]), text)
+    c.check("the build label fits its 20-unit buffer",
+            len(string_from_table(res, ids["IDS_BUILD_LABEL"]) or "") < 20)
 
 
-def check_icons(c, res):
-    for group in (107, 108):
+def check_icons(c, res, ids):
+    for group in (ids["IDI_KOVIX"], ids["IDI_SMALL"]):
         data = res.get((RT_GROUP_ICON, group, LANG_EN_US))
         c.check("icon group %d present" % group, data is not None)
         if data is None:
@@ -380,7 +390,7 @@ def check_icons(c, res):
                 not problems, "; ".join(problems))
 
 
-def check_version(c, res):
+def check_version(c, res, ids):
     data = res.get((RT_VERSION, 1, LANG_EN_US))
     c.check("version record 1 present", data is not None)
     if data is None:
@@ -410,14 +420,16 @@ def check_version(c, res):
             [(0x0409, 0x04B0)])
 
 
-def check_manifests(c, res):
-    ids = sorted((name, lang) for rtype, name, lang in res if rtype == RT_MANIFEST)
-    c.equal("exactly manifests 1 and 131, language 1033", ids, [(1, LANG_EN_US), (131, LANG_EN_US)])
+def check_manifests(c, res, ids):
+    extra = ids["IDR_MANIFEST_EXTRA"]
+    present = sorted((name, lang) for rtype, name, lang in res if rtype == RT_MANIFEST)
+    c.equal("exactly manifests 1 and IDR_MANIFEST_EXTRA, language 1033", present,
+            [(1, LANG_EN_US), (extra, LANG_EN_US)])
     ns = "{urn:schemas-microsoft-com:asm.v1}"
     wanted = {"type": "win32", "name": "Microsoft.Windows.Common-Controls",
               "version": "6.0.0.0", "processorArchitecture": "*",
               "publicKeyToken": "6595b64144ccf1df", "language": "*"}
-    for ident in (1, 131):
+    for ident in (1, extra):
         data = res.get((RT_MANIFEST, ident, LANG_EN_US))
         if data is None:
             continue
@@ -436,7 +448,7 @@ def check_manifests(c, res):
                 "found %s" % sorted(tags))
 
 
-def check_languages_and_set(c, res):
+def check_languages_and_set(c, res, ids):
     others = sorted({lang for _, _, lang in res} - {LANG_EN_US})
     c.equal("every resource is in language 1033", others, [])
     groups = [(t, n) for t, n, _ in res if t == RT_GROUP_ICON]
@@ -446,80 +458,51 @@ def check_languages_and_set(c, res):
         count = struct.unpack_from("<H", data, 4)[0]
         icon_ids |= {struct.unpack_from("<H", data, 6 + 14 * i + 12)[0] for i in range(count)}
     present = {(t, n) for t, n, _ in res}
-    extra = sorted(present - EXPECTED_SET - {(RT_ICON, i) for i in icon_ids}, key=str)
-    missing = sorted(EXPECTED_SET - present, key=str)
+    expected = expected_set(ids)
+    extra = sorted(present - expected - {(RT_ICON, i) for i in icon_ids}, key=str)
+    missing = sorted(expected - present, key=str)
     c.check("no resources besides the expected ones", not extra and not missing,
             "extra %r, missing %r" % (extra, missing))
 
 
-def check_header(c, path, res):
-    """The identifiers of resource.h, each defined once, name what the
-    executable carries: its menu commands, accelerator, resources and
-    strings."""
+IDENTIFIERS = ["IDD_ABOUTBOX", "IDI_KOVIX", "IDI_SMALL", "IDC_KOVIX", "IDR_MANIFEST_EXTRA",
+               "IDS_APP_TITLE", "IDS_BUILD_LABEL", "IDS_CLASS_NAME", "IDM_ABOUT", "IDM_EXIT",
+               "IDM_FILLER", "IDM_SHOWHIDE", "IDM_MODE_1024X768", "IDM_MODE_800X480",
+               "IDM_MODE_800X600", "IDC_ABOUT_ICON", "IDC_ABOUT_TITLE"]
+
+
+def read_header(c, path):
+    """The identifiers of resource.h; None unless each is defined, once."""
     with open(path, encoding="utf-8") as f:
         pairs = re.findall(r"^#define\s+(\w+)\s+(\d+)", f.read(), re.M)
     names = [name for name, _ in pairs]
     c.check("%s: each identifier defined once" % path, len(names) == len(set(names)),
             "twice: %r" % sorted(n for n in set(names) if names.count(n) > 1))
     ids = dict((name, int(value)) for name, value in pairs)
-    wanted = ["IDD_ABOUTBOX", "IDI_KOVIX", "IDI_SMALL", "IDC_KOVIX", "IDR_MANIFEST_EXTRA",
-              "IDS_APP_TITLE", "IDS_BUILD_LABEL", "IDS_CLASS_NAME", "IDM_ABOUT", "IDM_EXIT",
-              "IDM_FILLER", "IDM_SHOWHIDE", "IDM_MODE_1024X768", "IDM_MODE_800X480",
-              "IDM_MODE_800X600", "IDC_ABOUT_ICON", "IDC_ABOUT_TITLE"]
-    c.equal("%s: defines every identifier" % path, sorted(set(wanted) - set(ids)), [])
-    if res is None or set(wanted) - set(ids):
-        return
-    menu = parse_menu(res.get((RT_MENU, ids["IDC_KOVIX"], LANG_EN_US), b""))
-    commands = dict((item[2], item[1]) for popup in menu if len(popup) > 3 for item in popup[3])
-    c.equal("%s: the menu's commands" % path, commands, {
-        "800x480x32": ids["IDM_MODE_800X480"], "800x600x32": ids["IDM_MODE_800X600"],
-        "1024x768x32": ids["IDM_MODE_1024X768"], "-" * 14: ids["IDM_FILLER"],
-        "Show\\Hide": ids["IDM_SHOWHIDE"], "": 0, "E&xit": ids["IDM_EXIT"],
-        "&About ...": ids["IDM_ABOUT"]})
-    table = parse_accelerators(res.get((RT_ACCELERATOR, ids["IDC_KOVIX"], LANG_EN_US), b""))
-    c.equal("%s: the accelerators' command" % path,
-            sorted(set(cmd for _, _, cmd in table)), [ids["IDM_ABOUT"]])
-    present = set((kind, name) for kind, name, _ in res)
-    c.equal("%s: the dialog, icon groups and second manifest" % path,
-            sorted(present & {(RT_DIALOG, ids["IDD_ABOUTBOX"]),
-                              (RT_GROUP_ICON, ids["IDI_KOVIX"]), (RT_GROUP_ICON, ids["IDI_SMALL"]),
-                              (RT_MANIFEST, ids["IDR_MANIFEST_EXTRA"])}),
-            sorted({(RT_DIALOG, ids["IDD_ABOUTBOX"]), (RT_GROUP_ICON, ids["IDI_KOVIX"]),
-                    (RT_GROUP_ICON, ids["IDI_SMALL"]), (RT_MANIFEST, ids["IDR_MANIFEST_EXTRA"])}))
-    for name in ("IDS_APP_TITLE", "IDS_BUILD_LABEL", "IDS_CLASS_NAME"):
-        c.check("%s: string %s present" % (path, name), bool(string_from_table(res, ids[name])))
+    c.equal("%s: defines every identifier" % path, sorted(set(IDENTIFIERS) - set(ids)), [])
+    return ids if not set(IDENTIFIERS) - set(ids) and len(names) == len(set(names)) else None
 
 
 def main(argv):
-    args = argv[1:]
-    header = None
-    if "--header" in args:
-        i = args.index("--header")
-        header = args[i + 1]
-        del args[i:i + 2]
-    if len(args) != 1:
+    if len(argv) != 3:
         print(__doc__.strip().splitlines()[2].strip())
         return 2
-    with open(args[0], "rb") as f:
+    with open(argv[1], "rb") as f:
         data = f.read()
     c = Checks()
+    ids = read_header(c, argv[2])
     try:
         res = read_resources(data)
     except (PeError, struct.error) as e:
-        c.check("read the resource directory of " + args[0], False, str(e))
+        c.check("read the resource directory of " + argv[1], False, str(e))
         res = None
-    if res is not None:
+    if res is not None and ids is not None:
         for step in (check_menu, check_accelerators, check_dialog, check_strings,
                      check_icons, check_version, check_manifests, check_languages_and_set):
             try:
-                step(c, res)
+                step(c, res, ids)
             except (struct.error, UnicodeDecodeError, PeError, IndexError) as e:
                 c.check(step.__name__, False, "malformed resource: %s" % e)
-    if header:
-        try:
-            check_header(c, header, res)
-        except (struct.error, UnicodeDecodeError, PeError, IndexError) as e:
-            c.check("check_header", False, "malformed resource: %s" % e)
     print("%d passed, %d failed" % (c.passed, c.failed))
     return 1 if c.failed else 0
 
