@@ -58,7 +58,7 @@ run_target() {
   fi
 }
 
-run_target settings_fuzz fuzz/corpus tests/resources/default-Resolution.ini
+run_target settings_fuzz fuzz/corpus tests/resources/default-Resolution.ini tests/resources/default-OSD.ini
 run_target command_line_fuzz fuzz/commands
 
 echo "fuzz: $total passed, $failed failed"

@@ -26,12 +26,6 @@ namespace {
 
 COLORREF const kOsdColour = 12616523; // KbIndClr of the defaults
 
-char const kDefaultOsdText[] =
-    "[KOVIX Tool OSD settings]\r\n"
-    ";To enable\\disable the OSD, position on screen settings and text color check Resolution.ini\r\n"
-    "CpuLoad=1;\r\n"
-    "MemLoad=1;";
-
 std::wstring registryText(std::string const& data)
 {
     std::wstring text(reinterpret_cast<wchar_t const*>(data.data()), data.size() / sizeof(wchar_t));
@@ -114,7 +108,7 @@ bool OneStart::hadRunValue_ = false;
 TEST_F(OneStart, FirstStartWritesBothDefaultFilesByteForByte)
 {
     EXPECT_EQ(defaultSettingsText(), settings());
-    EXPECT_EQ(kDefaultOsdText, readFileBytes(folder_->file(L"OSD.ini")));
+    EXPECT_EQ(defaultOsdText(), readFileBytes(folder_->file(L"OSD.ini")));
 }
 
 TEST_F(OneStart, SixteenControlsInTheirPlacesAt96DpiCheckedAsTheDefaultsSay)

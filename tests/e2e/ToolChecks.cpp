@@ -60,6 +60,11 @@ std::string defaultSettingsText(char const* resolution)
     return withValue(goldenDefaultText(), "Resolution", resolution);
 }
 
+std::string defaultOsdText()
+{
+    return readFileBytes(host::dosPath(KOVIX_TEST_RESOURCES "/default-OSD.ini"));
+}
+
 // ------------------------------------------------------ the settings window
 
 namespace {

@@ -49,6 +49,9 @@ std::string writtenText(Written const& w);
 // tests/resources/default-Resolution.ini), "Resolution=" set to `resolution`.
 std::string defaultSettingsText(char const* resolution = "800,480");
 
+// OSD.ini as the program first writes it (tests/resources/default-OSD.ini).
+std::string defaultOsdText();
+
 // ---- The settings window (GoogleTest expectations)
 
 // Its sixteen controls at `dpi`: class, text, parent, style, identifier,

@@ -13,11 +13,11 @@ namespace {
 
 wchar_t const kGuard = L'#';
 
-// Resolution.ini as the program first writes it (the file has the CRLF line
-// ends the program writes; the template has plain LFs).
-std::wstring expectedResolutionText()
+// A file as the program first writes it, from tests/resources (the file has
+// the CRLF line ends the program writes; the template has plain LFs).
+std::wstring goldenText(char const* name)
 {
-    std::FILE* const file = std::fopen(KOVIX_TEST_RESOURCES "/default-Resolution.ini", "rb");
+    std::FILE* const file = std::fopen((std::string(KOVIX_TEST_RESOURCES "/") + name).c_str(), "rb");
     std::wstring text;
     if (file == nullptr)
         return text;
@@ -29,14 +29,8 @@ std::wstring expectedResolutionText()
     return text;
 }
 
-std::wstring const kExpectedResolutionText = expectedResolutionText();
-
-std::wstring const kExpectedOsdText =
-    L"[KOVIX Tool OSD settings]\n"
-    L";To enable\\disable the OSD, position on screen settings and text color check "
-    L"Resolution.ini\n"
-    L"CpuLoad=1;\n"
-    L"MemLoad=1;";
+std::wstring const kExpectedResolutionText = goldenText("default-Resolution.ini");
+std::wstring const kExpectedOsdText = goldenText("default-OSD.ini");
 
 std::wstring defaultResolution(size_t capacity = kSettingsTextCapacity)
 {
