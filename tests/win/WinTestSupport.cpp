@@ -1,6 +1,5 @@
 #include "tests/win/WinTestSupport.h"
 
-#include <gtest/gtest.h>
 #include <sddl.h>
 #include <shellapi.h>
 #include <winternl.h>
@@ -408,12 +407,6 @@ int runChildIn(TempFolder const& folder, std::wstring const& arguments, DWORD ti
 {
     return startAndWait(copySelfInto(folder, L"child.exe"), L"--child " + arguments, timeoutMs,
                         folder.path().c_str(), true);
-}
-
-int childTestResult()
-{
-    std::fflush(stdout);
-    return testing::UnitTest::GetInstance()->Failed() ? 1 : 0;
 }
 
 CpuJiffies readProcStat(std::string const& wanted)
