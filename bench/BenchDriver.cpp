@@ -10,11 +10,9 @@
 //   bench_driver.exe exit                    "E&xit" the program
 //   bench_driver.exe wait-gone               no window of the program is left
 #include <windows.h>
-#include <shellapi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include <algorithm>
 #include <string>
@@ -22,107 +20,24 @@
 
 #include "app/resource.h"
 #include "bench/BenchCommon.h"
-#include "tray/TrayMessages.h"
+#include "tests/e2e/ToolChecks.h"
+#include "tests/e2e/ToolProcess.h"
 
 namespace {
 
-wchar_t const kMainClass[] = L"KOVIX TOOL";
-wchar_t const kOsdClass[] = L"KOVIXToolKbInd";
 wchar_t const kFloorClass[] = L"KovixFloorIndicator";
+// The waits that end a timed span look every millisecond.
+DWORD const kTimedPollMs = 1;
 
-void pumpMessages()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&message);
-}
-
-template <typename Condition>
-bool waitUntil(Condition condition, double seconds)
-{
-    double const deadline = secondsNow() + seconds;
-    for (;;) {
-        if (condition())
-            return true;
-        if (secondsNow() > deadline)
-            return false;
-        pumpMessages();
-        Sleep(1);
-    }
-}
-
-struct FindRequest {
-    DWORD processId; // 0: any process
-    wchar_t const* className;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM param)
-{
-    FindRequest& request = *reinterpret_cast<FindRequest*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (request.processId != 0 && owner != request.processId)
-        return TRUE;
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, ARRAYSIZE(name));
-    if (lstrcmpW(name, request.className) != 0)
-        return TRUE;
-    request.found = window;
-    return FALSE;
-}
-
-HWND findWindowOf(DWORD processId, wchar_t const* className)
-{
-    FindRequest request = {processId, className, nullptr};
-    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&request));
-    return request.found;
-}
-
-// The main window once its controls exist and it is shown or in the tray.
-bool mainWindowReady(HWND window)
-{
-    return window != nullptr && GetWindow(window, GW_CHILD) != nullptr &&
-           (IsWindowVisible(window) || IsIconic(window));
-}
-
-HWND waitForMainWindow(double seconds)
+// The main window of the one running copy, whichever process it is, once
+// ready; null after the time-out.
+HWND waitForReadyMainWindow(DWORD timeoutMs)
 {
     HWND window = nullptr;
-    waitUntil([&] { return mainWindowReady(window = FindWindowW(kMainClass, nullptr)); }, seconds);
-    return mainWindowReady(window) ? window : nullptr;
-}
-
-struct ChildRequest {
-    wchar_t const* text;
-    HWND found;
-};
-
-BOOL CALLBACK matchChild(HWND child, LPARAM param)
-{
-    ChildRequest& request = *reinterpret_cast<ChildRequest*>(param);
-    wchar_t text[64] = {};
-    GetWindowTextW(child, text, ARRAYSIZE(text));
-    if (lstrcmpW(text, request.text) != 0)
-        return TRUE;
-    request.found = child;
-    return FALSE;
-}
-
-HWND findChild(HWND parent, wchar_t const* text)
-{
-    ChildRequest request = {text, nullptr};
-    EnumChildWindows(parent, matchChild, reinterpret_cast<LPARAM>(&request));
-    return request.found;
-}
-
-bool shellHas(HWND owner, UINT id)
-{
-    NOTIFYICONDATAW probe = {};
-    probe.cbSize = sizeof(probe);
-    probe.hWnd = owner;
-    probe.uID = id;
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+    return waitUntil([&] { return mainWindowReady(window = FindWindowW(kMainWindowClass, nullptr)); },
+                     timeoutMs)
+               ? window
+               : nullptr;
 }
 
 double median(std::vector<double> values)
@@ -141,74 +56,24 @@ double worst(std::vector<double> const& values)
 
 // ------------------------------------------------------------------ latency
 
-// The tray host's strip at the top right, 20 rows high, read from the
-// screen; its left end is where its own background colour stops.
-class TrayStrip {
-public:
-    TrayStrip()
-    {
-        screen_ = GetDC(nullptr);
-        memory_ = CreateCompatibleDC(screen_);
-        width_ = GetSystemMetrics(SM_CXSCREEN);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -kRows;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        bitmap_ = CreateDIBSection(screen_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-        old_ = SelectObject(memory_, bitmap_);
+// The tray strip's pixels, row by row.
+std::vector<DWORD> trayStripPixels()
+{
+    Screen const screen = captureScreen(kTrayStripRows);
+    int const left = trayStripLeft(screen);
+    std::vector<DWORD> strip;
+    for (int y = 0; y < screen.height; ++y) {
+        auto const row = screen.pixels.begin() + y * screen.width;
+        strip.insert(strip.end(), row + left, row + screen.width);
     }
-    ~TrayStrip()
-    {
-        SelectObject(memory_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(memory_);
-        ReleaseDC(nullptr, screen_);
-    }
-    TrayStrip(TrayStrip const&) = delete;
-    TrayStrip& operator=(TrayStrip const&) = delete;
-
-    std::vector<DWORD> capture()
-    {
-        BitBlt(memory_, 0, 0, width_, kRows, screen_, 0, 0, SRCCOPY);
-        GdiFlush();
-        DWORD const* pixels = static_cast<DWORD const*>(bits_);
-        DWORD const panel = pixels[width_ - 1];
-        int left = width_ - 1;
-        while (left > 0 && pixels[left - 1] == panel)
-            --left;
-        std::vector<DWORD> strip;
-        for (int y = 0; y < kRows; ++y)
-            strip.insert(strip.end(), pixels + y * width_ + left, pixels + (y + 1) * width_);
-        return strip;
-    }
-
-private:
-    static int const kRows = 20;
-    HDC screen_;
-    HDC memory_;
-    HBITMAP bitmap_;
-    HGDIOBJ old_;
-    void* bits_ = nullptr;
-    int width_;
-};
+    return strip;
+}
 
 int osdHeight(HWND osd)
 {
     RECT rect = {};
     GetWindowRect(osd, &rect);
     return IsWindowVisible(osd) ? rect.bottom - rect.top : 0;
-}
-
-void pressCapsLock()
-{
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[1].ki.wVk = VK_CAPITAL;
-    inputs[0].ki.wScan = inputs[1].ki.wScan = WORD(MapVirtualKeyW(VK_CAPITAL, 0));
-    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
 }
 
 // Watches the tray strip on a thread of its own, so that reading the screen
@@ -226,11 +91,10 @@ struct TrayWatch {
 DWORD WINAPI watchTray(void* parameter)
 {
     TrayWatch& watch = *static_cast<TrayWatch*>(parameter);
-    TrayStrip strip;
     while (!watch.stop) {
         if (WaitForSingleObject(watch.armed, 50) != WAIT_OBJECT_0)
             continue;
-        if (strip.capture() != watch.before) {
+        if (trayStripPixels() != watch.before) {
             watch.seenAt = secondsNow();
             ResetEvent(watch.armed);
             SetEvent(watch.done);
@@ -268,18 +132,16 @@ DWORD WINAPI probeTicks(void* parameter)
 
 int runLatency(int count)
 {
-    HWND const main = waitForMainWindow(20);
+    HWND const main = waitForReadyMainWindow(20000);
     HWND osd = nullptr;
-    waitUntil([&] { return osdHeight(osd = FindWindowW(kOsdClass, nullptr)) > 0; }, 20);
+    waitUntil([&] { return osdHeight(osd = FindWindowW(kOsdWindowClass, nullptr)) > 0; }, 20000);
     if (main == nullptr || osd == nullptr || osdHeight(osd) == 0) {
         fprintf(stderr, "latency: the program's window or OSD is not up\n");
         return 2;
     }
     // Keyboard input goes to the foreground window's thread, whose key
     // state the program's poll reads.
-    SetForegroundWindow(main);
-    waitUntil([&] { return GetForegroundWindow() == main; }, 2);
-    TrayStrip strip;
+    bringToFront(main);
     TrayWatch watch;
     watch.armed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     watch.done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -294,18 +156,13 @@ int runLatency(int count)
         // A random phase against the program's 250 ms tick.
         Sleep(DWORD(150 + rand() % 250));
         int const height = osdHeight(osd);
-        watch.before = strip.capture();
+        watch.before = trayStripPixels();
         ResetEvent(watch.done);
         double const start = secondsNow();
-        pressCapsLock();
+        pressCaps();
         SetEvent(watch.armed);
-        double osdAt = 0;
-        while (osdAt == 0 && secondsNow() - start < 2.0) {
-            if (osdHeight(osd) != height)
-                osdAt = secondsNow();
-            else
-                Sleep(1);
-        }
+        double const osdAt =
+            waitUntil([&] { return osdHeight(osd) != height; }, 2000, kTimedPollMs) ? secondsNow() : 0;
         bool const traySeen = WaitForSingleObject(watch.done, 2000) == WAIT_OBJECT_0;
         ResetEvent(watch.armed);
         if (osdAt > 0)
@@ -336,46 +193,29 @@ int runLatency(int count)
 
 // ------------------------------------------------------------------ startup
 
-bool startProcess(std::wstring const& exe, PROCESS_INFORMATION& process)
+// Asks a started program to end with `message` to its window; it is
+// killed when it has not ended after 10 s (~ToolProcess).
+void endProcess(ToolProcess& process, HWND window, UINT message, WPARAM wParam)
 {
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    std::wstring const folder = exe.substr(0, exe.find_last_of(L'\\'));
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    return CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &startup, &process) != FALSE;
-}
-
-void endProcess(PROCESS_INFORMATION& process, HWND window, bool tool)
-{
-    if (window != nullptr) {
-        if (tool)
-            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
-        else
-            PostMessageW(window, WM_CLOSE, 0, 0);
-    }
-    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (window != nullptr)
+        PostMessageW(window, message, wParam, 0);
+    process.waitForExit(10000);
 }
 
 // Seconds from CreateProcess to the floor's window shown; 0 on a time-out.
 double timeFloorStart(std::wstring const& exe)
 {
-    PROCESS_INFORMATION process = {};
+    ToolProcess floor(exe);
     double const start = secondsNow();
-    if (!startProcess(exe, process))
+    if (!floor.start())
         return 0;
     HWND window = nullptr;
     bool const up = waitUntil([&] {
-        window = findWindowOf(process.dwProcessId, kFloorClass);
+        window = findProcessWindow(floor.id(), kFloorClass);
         return window != nullptr && IsWindowVisible(window);
-    }, 20);
+    }, 20000, kTimedPollMs);
     double const elapsed = secondsNow() - start;
-    endProcess(process, window, false);
+    endProcess(floor, window, WM_CLOSE, 0);
     return up ? elapsed : 0;
 }
 
@@ -384,26 +224,26 @@ double timeFloorStart(std::wstring const& exe)
 double timeToolStart(std::wstring const& exe, double& windowSeconds, double& iconSeconds,
                      double limitSeconds = 20)
 {
-    PROCESS_INFORMATION process = {};
+    ToolProcess tool(exe);
     double const start = secondsNow();
-    if (!startProcess(exe, process))
+    if (!tool.start())
         return 0;
     HWND window = nullptr;
     windowSeconds = 0;
     iconSeconds = 0;
     bool const up = waitUntil([&] {
         if (window == nullptr)
-            window = findWindowOf(process.dwProcessId, kMainClass);
+            window = findProcessWindow(tool.id(), kMainWindowClass);
         if (window == nullptr)
             return false;
         double const now = secondsNow() - start;
         if (windowSeconds == 0 && IsWindowVisible(window) && GetWindow(window, GW_CHILD) != nullptr)
             windowSeconds = now;
-        if (iconSeconds == 0 && shellHas(window, kMainTrayIconId))
+        if (iconSeconds == 0 && wintest::shellHasIcon(window, kMainTrayIconId))
             iconSeconds = now;
         return windowSeconds > 0 && iconSeconds > 0;
-    }, limitSeconds);
-    endProcess(process, window, true);
+    }, DWORD(limitSeconds * 1000), kTimedPollMs);
+    endProcess(tool, window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0));
     return up ? std::max(windowSeconds, iconSeconds) : 0;
 }
 
@@ -474,7 +314,7 @@ int runToolStartup(int runs, std::wstring const& tool, double limitSeconds, std:
 int printOsdXid()
 {
     HWND osd = nullptr;
-    waitUntil([&] { return osdHeight(osd = FindWindowW(kOsdClass, nullptr)) > 0; }, 20);
+    waitUntil([&] { return osdHeight(osd = FindWindowW(kOsdWindowClass, nullptr)) > 0; }, 20000);
     // Wine keeps the X window of a top-level window in this property.
     HANDLE const xid = osd != nullptr ? GetPropW(osd, L"__wine_x11_whole_window") : nullptr;
     if (xid == nullptr)
@@ -487,9 +327,9 @@ int printOsdXid()
 // applies a changed text again and again while the kill loop strikes.
 int floodApply(int pairs)
 {
-    HWND const main = waitForMainWindow(20);
-    HWND const toggle = main != nullptr ? findChild(main, L"Num lock") : nullptr;
-    HWND const apply = main != nullptr ? findChild(main, L"Apply") : nullptr;
+    HWND const main = waitForReadyMainWindow(20000);
+    HWND const toggle = main != nullptr ? findDescendant(main, L"Num lock") : nullptr;
+    HWND const apply = main != nullptr ? findDescendant(main, L"Apply") : nullptr;
     if (toggle == nullptr || apply == nullptr)
         return 1;
     for (int i = 0; i < pairs; ++i) {
@@ -503,12 +343,12 @@ int floodApply(int pairs)
 // with it once Wine has noticed its end).
 int waitGone()
 {
-    return waitUntil([] { return FindWindowW(kMainClass, nullptr) == nullptr; }, 10) ? 0 : 1;
+    return waitUntil([] { return FindWindowW(kMainWindowClass, nullptr) == nullptr; }, 10000) ? 0 : 1;
 }
 
 int exitTool()
 {
-    HWND const main = FindWindowW(kMainClass, nullptr);
+    HWND const main = FindWindowW(kMainWindowClass, nullptr);
     if (main == nullptr)
         return 0;
     DWORD processId = 0;
@@ -527,7 +367,7 @@ int wmain(int argc, wchar_t** argv)
 {
     std::wstring const mode = argc > 1 ? argv[1] : L"";
     if (mode == L"wait-ready")
-        return waitForMainWindow(30) != nullptr ? 0 : 1;
+        return waitForReadyMainWindow(30000) != nullptr ? 0 : 1;
     if (mode == L"latency")
         return runLatency(argc > 2 ? _wtoi(argv[2]) : 50);
     if (mode == L"startup" && argc > 4)

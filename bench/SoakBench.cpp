@@ -15,6 +15,7 @@
 #include "controller/ToolController.h"
 #include "osd/OsdIndicator.h"
 #include "settings/RegistryStore.h"
+#include "tests/e2e/ToolProcess.h"
 #include "tray/GlyphLayout.h"
 
 // The program's one controller; the lock timer's procedure and the main
@@ -27,41 +28,6 @@ namespace {
 int const kTogglePeriod = 100;
 int const kCheckpoints = 10;
 int const kLockKeys[] = {VK_NUMLOCK, VK_CAPITAL, VK_SCROLL};
-
-// The load writes the driver's downscaling value; this keeps the one the
-// machine had.
-class SavedDriverValue {
-public:
-    SavedDriverValue()
-    {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return;
-        size_ = sizeof(data_);
-        present_ = RegQueryValueExW(key, kDownScalingEnabledValue, nullptr, &type_, data_,
-                                    &size_) == ERROR_SUCCESS;
-        RegCloseKey(key);
-    }
-    ~SavedDriverValue()
-    {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-            return;
-        if (present_)
-            RegSetValueExW(key, kDownScalingEnabledValue, 0, type_, data_, size_);
-        else
-            RegDeleteValueW(key, kDownScalingEnabledValue);
-        RegCloseKey(key);
-    }
-    SavedDriverValue(SavedDriverValue const&) = delete;
-    SavedDriverValue& operator=(SavedDriverValue const&) = delete;
-
-private:
-    bool present_ = false;
-    DWORD type_ = 0;
-    DWORD size_ = 0;
-    BYTE data_[64] = {};
-};
 
 void pumpMessages()
 {
@@ -107,16 +73,10 @@ bool toggleLocks()
         }
     }
     SendInput(6, inputs, sizeof(INPUT));
-    double const deadline = secondsNow() + 2.0;
-    for (;;) {
-        pumpMessages();
-        if (toggledAs(kLockKeys[0], wanted[0]) && toggledAs(kLockKeys[1], wanted[1]) &&
-            toggledAs(kLockKeys[2], wanted[2]))
-            return true;
-        if (secondsNow() > deadline)
-            return false;
-        Sleep(1);
-    }
+    return waitUntil([&] {
+        return toggledAs(kLockKeys[0], wanted[0]) && toggledAs(kLockKeys[1], wanted[1]) &&
+               toggledAs(kLockKeys[2], wanted[2]);
+    }, 2000, 1);
 }
 
 } // namespace
@@ -125,7 +85,8 @@ int wmain(int argc, wchar_t** argv)
 {
     takeLinuxPid(argc, argv);
     long const polls = argc > 1 ? wcstol(argv[1], nullptr, 10) : 345600;
-    SavedDriverValue const savedDriverValue;
+    // The load writes the driver's downscaling value; the machine keeps its own.
+    MachineValuesGuard const savedDriverValue(kDriverKeyPath, {kDownScalingEnabledValue});
 
     HINSTANCE const instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass = {};

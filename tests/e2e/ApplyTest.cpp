@@ -355,10 +355,10 @@ TEST_F(ApplyTest, TheOsdAndTheLockIconsFollowTheirBoxesAtApply)
     UINT const capsIcon = mainIcon + 2;
     UINT const scrollIcon = mainIcon + 3;
     ASSERT_TRUE(waitUntil([&] {
-        return trayIconPresent(main, mainIcon) && trayIconPresent(main, numIcon) &&
-               trayIconPresent(main, capsIcon) && trayIconPresent(main, scrollIcon);
+        return wintest::shellHasIcon(main, mainIcon) && wintest::shellHasIcon(main, numIcon) &&
+               wintest::shellHasIcon(main, capsIcon) && wintest::shellHasIcon(main, scrollIcon);
     }));
-    HWND const firstOsd = waitForProcessWindow(tool_.id(), L"KOVIXToolKbInd", nullptr);
+    HWND const firstOsd = waitForProcessWindow(tool_.id(), kOsdWindowClass, nullptr);
     ASSERT_NE(nullptr, firstOsd);
     EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(firstOsd) != FALSE; }));
     waitUntil([] { return false; }, 1200); // until the CPU line, sampled every fourth tick
@@ -368,15 +368,15 @@ TEST_F(ApplyTest, TheOsdAndTheLockIconsFollowTheirBoxesAtApply)
     ASSERT_TRUE(clickAndWait(c_.osd));
     ASSERT_TRUE(clickAndWait(c_.capsLock));
     EXPECT_TRUE(IsWindow(firstOsd));
-    EXPECT_TRUE(trayIconPresent(main, capsIcon));
+    EXPECT_TRUE(wintest::shellHasIcon(main, capsIcon));
 
     ASSERT_TRUE(clickAndWait(c_.apply));
     EXPECT_FALSE(IsWindow(firstOsd));
-    EXPECT_EQ(nullptr, findProcessWindow(tool_.id(), L"KOVIXToolKbInd"));
-    EXPECT_FALSE(trayIconPresent(main, capsIcon));
-    EXPECT_TRUE(trayIconPresent(main, mainIcon));
-    EXPECT_TRUE(trayIconPresent(main, numIcon));
-    EXPECT_TRUE(trayIconPresent(main, scrollIcon));
+    EXPECT_EQ(nullptr, findProcessWindow(tool_.id(), kOsdWindowClass));
+    EXPECT_FALSE(wintest::shellHasIcon(main, capsIcon));
+    EXPECT_TRUE(wintest::shellHasIcon(main, mainIcon));
+    EXPECT_TRUE(wintest::shellHasIcon(main, numIcon));
+    EXPECT_TRUE(wintest::shellHasIcon(main, scrollIcon));
     Written written = writtenFromHandEdited();
     written.minimized = 1;
     written.capsLock = 0;
@@ -386,7 +386,7 @@ TEST_F(ApplyTest, TheOsdAndTheLockIconsFollowTheirBoxesAtApply)
     ASSERT_TRUE(clickAndWait(c_.osd));
     ASSERT_TRUE(clickAndWait(c_.capsLock));
     ASSERT_TRUE(clickAndWait(c_.apply));
-    HWND const secondOsd = findProcessWindow(tool_.id(), L"KOVIXToolKbInd");
+    HWND const secondOsd = findProcessWindow(tool_.id(), kOsdWindowClass);
     ASSERT_NE(nullptr, secondOsd) << "a new OSD window";
     // It shows once a poll has given it its text, and takes that text's size.
     EXPECT_TRUE(waitUntil([&] {
@@ -394,7 +394,7 @@ TEST_F(ApplyTest, TheOsdAndTheLockIconsFollowTheirBoxesAtApply)
         GetWindowRect(secondOsd, &rect);
         return IsWindowVisible(secondOsd) && rect.right > rect.left;
     }, 3000));
-    EXPECT_TRUE(trayIconPresent(main, capsIcon));
+    EXPECT_TRUE(wintest::shellHasIcon(main, capsIcon));
     written.capsLock = 1;
     written.kbInd = 1;
     EXPECT_EQ(writtenText(written), settings());

@@ -70,7 +70,7 @@ protected:
         EXPECT_TRUE(first_.start(arguments));
         HWND const main = first_.waitForMainWindow();
         if (main != nullptr) {
-            EXPECT_TRUE(waitUntil([&] { return trayIconPresent(main, kMainTrayIconId); }));
+            EXPECT_TRUE(waitUntil([&] { return wintest::shellHasIcon(main, kMainTrayIconId); }));
         }
         return main;
     }
@@ -231,7 +231,7 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     for (std::string const& change : log.settled())
         EXPECT_NE("1024x768", change);
     for (UINT icon = mainIcon; icon < mainIcon + 4; ++icon)
-        EXPECT_FALSE(trayIconPresent(main, icon)) << "icon " << icon - mainIcon;
+        EXPECT_FALSE(wintest::shellHasIcon(main, icon)) << "icon " << icon - mainIcon;
 }
 
 TEST_F(CommandLine, ALaterStartDuringTheStartCommandsQuestionIsToldBusy)

@@ -66,7 +66,7 @@ protected:
         EXPECT_EQ(expected.capsLock, isButtonChecked(findDescendant(window, L"Caps lock")));
         EXPECT_EQ(expected.scrollLock, isButtonChecked(findDescendant(window, L"Scroll lock")));
         EXPECT_EQ(expected.osd, isButtonChecked(findDescendant(window, L"OSD Keyboard indicator")));
-        EXPECT_EQ(expected.osd, findProcessWindow(tool_.id(), L"KOVIXToolKbInd") != nullptr);
+        EXPECT_EQ(expected.osd, findProcessWindow(tool_.id(), kOsdWindowClass) != nullptr);
         EXPECT_EQ(expected.minimized, isButtonChecked(findDescendant(window, L"Start minimized")));
         EXPECT_TRUE(isButtonChecked(findDescendant(window, L"800 x 480")));
         EXPECT_FALSE(isButtonChecked(findDescendant(window, L"Enable scaling")));

@@ -90,7 +90,7 @@ protected:
         main_ = tool_->mainWindow();
     }
 
-    static HWND osd() { return findProcessWindow(tool_->id(), L"KOVIXToolKbInd"); }
+    static HWND osd() { return findProcessWindow(tool_->id(), kOsdWindowClass); }
     static std::string settings() { return readFileBytes(folder_->file(L"Resolution.ini")); }
 
     static TempFolder* folder_;
@@ -123,7 +123,7 @@ TEST_F(OneStart, SixteenControlsInTheirPlacesAt96DpiCheckedAsTheDefaultsSay)
 TEST_F(OneStart, FourTrayIconsAndTheLockIconsInTheirColours)
 {
     for (UINT i = 0; i < 4; ++i)
-        EXPECT_TRUE(waitUntil([&] { return trayIconPresent(main_, kMainTrayIconId + i); }, slowed(5000)))
+        EXPECT_TRUE(waitUntil([&] { return wintest::shellHasIcon(main_, kMainTrayIconId + i); }, slowed(5000)))
             << "icon " << i;
     // All locks off: black squares for Num and Scroll Lock, a yellow "a"
     // (CpsLckFG=65535) on black for Caps Lock.

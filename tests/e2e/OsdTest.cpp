@@ -123,7 +123,7 @@ protected:
         // The OSD is made before the main window's controls.
         if (tool_->waitForMainWindow() == nullptr)
             return nullptr;
-        return findProcessWindow(tool_->id(), L"KOVIXToolKbInd");
+        return findProcessWindow(tool_->id(), kOsdWindowClass);
     }
 
     void stop()
@@ -148,7 +148,7 @@ TEST_F(Osd, ExistsOnlyWithKbIndAndSitsWhereKbIndPosSays)
     HWND osd = start(resolutionSettings(0, 4), osdSettings(false, true));
     ASSERT_NE(nullptr, tool_->mainWindow());
     pumpFor(600);
-    EXPECT_EQ(nullptr, findProcessWindow(tool_->id(), L"KOVIXToolKbInd")) << "KbInd=0";
+    EXPECT_EQ(nullptr, findProcessWindow(tool_->id(), kOsdWindowClass)) << "KbInd=0";
 
     // The memory item keeps the window shown: two lines.
     for (int position : {1, 2, 3, 4, 5, 6, 0, 9}) {

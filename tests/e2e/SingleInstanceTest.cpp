@@ -116,7 +116,7 @@ TEST_F(SingleInstance, ASecondStartEndsAndBringsTheFirstWindowOutOfTheTray)
         int exitCode = -1;
         waitUntil([&] {
             secondHadWindow =
-                secondHadWindow || findProcessWindow(second_.id(), L"KOVIX TOOL") != nullptr;
+                secondHadWindow || findProcessWindow(second_.id(), kMainWindowClass) != nullptr;
             widestStrip = std::max(widestStrip, trayStripWidth());
             exitCode = second_.waitForExit(0);
             return exitCode != -1;

@@ -103,9 +103,13 @@ struct Screen {
 };
 Screen captureScreen(int rows = 0);
 
-// How many pixels of each colour the tray strip shows. The strip is the tray
-// host's panel at the top right, 20 rows high; its own background colour
-// runs along its top row from the right edge.
+// The tray strip is the tray host's panel at the top right, 20 rows high;
+// its own background colour runs along its top row from the right edge, and
+// its left end is where that colour stops.
+int const kTrayStripRows = 20;
+int trayStripLeft(Screen const& screen);
+
+// How many pixels of each colour the tray strip shows.
 struct TrayColours {
     int stripWidth = 0;
     int red = 0;

@@ -1,7 +1,6 @@
 #include "tests/e2e/ToolProcess.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 #include <stdlib.h>
 
 #include <cstdio>
@@ -61,10 +60,19 @@ DWORD slowed(DWORD milliseconds)
     return factor > 1 ? milliseconds * DWORD(factor) : milliseconds;
 }
 
-ToolProcess::ToolProcess(TempFolder const& folder)
+bool mainWindowReady(HWND window)
 {
-    exe_ = folder.file(L"KOVIX Tool.exe");
+    return window != nullptr && GetWindow(window, GW_CHILD) != nullptr &&
+           (IsWindowVisible(window) || IsIconic(window));
+}
+
+ToolProcess::ToolProcess(TempFolder const& folder) : exe_(folder.file(L"KOVIX Tool.exe"))
+{
     CopyFileW(toolExecutable().c_str(), exe_.c_str(), FALSE);
+}
+
+ToolProcess::ToolProcess(std::wstring const& exe) : exe_(exe)
+{
 }
 
 ToolProcess::~ToolProcess()
@@ -94,11 +102,8 @@ HWND ToolProcess::waitForMainWindow(DWORD timeoutMs)
 {
     timeoutMs = slowed(timeoutMs);
     waitUntil([&] {
-        HWND const window = findProcessWindow(id(), L"KOVIX TOOL");
-        // Built once the controls exist and it has been shown (or minimised
-        // into the tray, which hides it).
-        if (window != nullptr && GetWindow(window, GW_CHILD) != nullptr &&
-            (IsWindowVisible(window) || IsIconic(window)))
+        HWND const window = findProcessWindow(id(), kMainWindowClass);
+        if (mainWindowReady(window))
             main_ = window;
         return main_ != nullptr;
     }, timeoutMs);
@@ -122,7 +127,7 @@ ToolProcess::CommandRun ToolProcess::run(std::wstring const& arguments, DWORD ti
     if (!start(arguments))
         return result;
     waitUntil([&] {
-        result.hadMainWindow = result.hadMainWindow || findProcessWindow(id(), L"KOVIX TOOL") != nullptr;
+        result.hadMainWindow = result.hadMainWindow || findProcessWindow(id(), kMainWindowClass) != nullptr;
         // Read only a complete box: one found a moment after its creation has
         // no text yet.
         HWND const box = findProcessWindow(id(), L"#32770");
@@ -362,18 +367,6 @@ int countProcessWindows(DWORD processId, wchar_t const* className)
 std::wstring messageBoxText(HWND box)
 {
     return windowText(GetDlgItem(box, 0xFFFF));
-}
-
-// -------------------------------------------------------------- tray icons
-
-bool trayIconPresent(HWND owner, UINT id)
-{
-    // Modifying nothing succeeds exactly for an icon the shell holds.
-    NOTIFYICONDATAW probe = {};
-    probe.cbSize = sizeof(probe);
-    probe.hWnd = owner;
-    probe.uID = id;
-    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
 }
 
 // ------------------------------------------------------------ the registry

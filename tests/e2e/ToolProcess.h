@@ -19,11 +19,21 @@ std::wstring toolExecutable();
 // minute and every first use of a system DLL costs seconds.
 DWORD slowed(DWORD milliseconds);
 
+// The window classes of the program's main window and of its OSD.
+wchar_t const kMainWindowClass[] = L"KOVIX TOOL";
+wchar_t const kOsdWindowClass[] = L"KOVIXToolKbInd";
+
+// The main window is built once its controls exist and it has been shown
+// (or minimised into the tray, which hides it).
+bool mainWindowReady(HWND window);
+
 class ToolProcess {
 public:
     // Copies the program (toolExecutable()) into `folder` as
     // "KOVIX Tool.exe"; nothing runs yet.
     explicit ToolProcess(TempFolder const& folder);
+    // Runs `exe` where it is (the bench's programs, with their own files).
+    explicit ToolProcess(std::wstring const& exe);
     ~ToolProcess(); // kills the process if it still runs
     ToolProcess(ToolProcess const&) = delete;
     ToolProcess& operator=(ToolProcess const&) = delete;
@@ -41,8 +51,8 @@ public:
         std::wstring boxText;
     };
     CommandRun run(std::wstring const& arguments, DWORD timeoutMs = 45000);
-    // The main window ("KOVIX TOOL") of this process, once it is visible or
-    // in the tray; null after the time-out (slowed).
+    // The main window of this process, once ready (mainWindowReady); null
+    // after the time-out (slowed).
     HWND waitForMainWindow(DWORD timeoutMs = 10000);
     // Exit code, or -1 when it has not ended within the time-out.
     int waitForExit(DWORD timeoutMs = 5000);
@@ -82,9 +92,10 @@ std::wstring windowClass(HWND window);
 std::string narrow(std::wstring const& text);
 
 // Waits, pumping this thread's messages, until `condition` holds or the
-// time-out passes; returns the last value of the condition.
+// time-out passes; returns the last value of the condition. It checks every
+// `pollMs` (the bench's latency figures take 1).
 template <typename Condition>
-bool waitUntil(Condition condition, DWORD timeoutMs = 5000)
+bool waitUntil(Condition condition, DWORD timeoutMs = 5000, DWORD pollMs = 10)
 {
     DWORD const start = GetTickCount();
     for (;;) {
@@ -95,7 +106,7 @@ bool waitUntil(Condition condition, DWORD timeoutMs = 5000)
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&message);
-        Sleep(10);
+        Sleep(pollMs);
     }
 }
 
@@ -134,9 +145,9 @@ int countProcessWindows(DWORD processId, wchar_t const* className);
 std::wstring messageBoxText(HWND box);
 
 // ---- The program's tray icons (identifiers: kMainTrayIconId, then the
-// lock icons, Num, Caps and Scroll Lock).
+// lock icons, Num, Caps and Scroll Lock): wintest::shellHasIcon tells
+// whether the shell holds one.
 
-bool trayIconPresent(HWND owner, UINT id);
 // A balloon notice with this text shows (from any icon). The shell waits a
 // moment before it shows one and then keeps it up for ten seconds or more.
 bool waitForBalloon(std::wstring const& text, DWORD timeoutMs = 15000);

@@ -3,7 +3,19 @@
 // of its own, or run with other system settings).
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "tests/win/WinTestSupport.h"
+
+namespace wintest {
+
+int childTestResult()
+{
+    std::fflush(stdout);
+    return testing::UnitTest::GetInstance()->Failed() ? 1 : 0;
+}
+
+} // namespace wintest
 
 int wmain(int argc, wchar_t** argv)
 {

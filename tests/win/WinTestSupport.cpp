@@ -1,13 +1,11 @@
 #include "tests/win/WinTestSupport.h"
 
-#include <gtest/gtest.h>
 #include <sddl.h>
 #include <shellapi.h>
 #include <winternl.h>
 
 #include <cstdio>
 #include <map>
-#include <sstream>
 
 #include "tests/win/HostCommand.h"
 
@@ -408,42 +406,6 @@ int runChildIn(TempFolder const& folder, std::wstring const& arguments, DWORD ti
 {
     return startAndWait(copySelfInto(folder, L"child.exe"), L"--child " + arguments, timeoutMs,
                         folder.path().c_str(), true);
-}
-
-int childTestResult()
-{
-    std::fflush(stdout);
-    return testing::UnitTest::GetInstance()->Failed() ? 1 : 0;
-}
-
-CpuJiffies readProcStat(std::string const& wanted)
-{
-    std::istringstream in(readFileBytes(L"Z:\\proc\\stat"));
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string label;
-        // user nice system idle iowait irq softirq steal (guest time is
-        // already counted in user and nice)
-        unsigned long long values[8] = {};
-        if (!(fields >> label) || label != wanted)
-            continue;
-        CpuJiffies jiffies;
-        for (unsigned long long& value : values) {
-            if (!(fields >> value))
-                return CpuJiffies();
-            jiffies.total += value;
-        }
-        jiffies.idle = values[3];
-        return jiffies;
-    }
-    return CpuJiffies();
-}
-
-double busyPercent(CpuJiffies const& before, CpuJiffies const& after)
-{
-    if (before.total == 0 || after.total <= before.total)
-        return -1;
-    return 100.0 * (1.0 - double(after.idle - before.idle) / double(after.total - before.total));
 }
 
 } // namespace wintest

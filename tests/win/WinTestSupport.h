@@ -142,7 +142,8 @@ public:
 // code, or -1 when it could not start or did not end in time.
 int runChildIn(TempFolder const& folder, std::wstring const& arguments, DWORD timeoutMs = 100000);
 
-// Exit code of a child mode that made gtest assertions: 0 when all held.
+// Exit code of a child mode that made gtest assertions: 0 when all held
+// (in WinTestMain.cpp, the one part of this support that needs GoogleTest).
 int childTestResult();
 
 // All jiffies and the idle ones of a /proc/stat line ("cpu" for the whole
