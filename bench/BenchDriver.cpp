@@ -315,11 +315,10 @@ int printOsdXid()
 {
     HWND osd = nullptr;
     waitUntil([&] { return osdHeight(osd = FindWindowW(kOsdWindowClass, nullptr)) > 0; }, 20000);
-    // Wine keeps the X window of a top-level window in this property.
-    HANDLE const xid = osd != nullptr ? GetPropW(osd, L"__wine_x11_whole_window") : nullptr;
-    if (xid == nullptr)
+    unsigned long long const xid = osd != nullptr ? host::xWindow(osd) : 0;
+    if (xid == 0)
         return 1;
-    printf("%llu\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(xid)));
+    printf("%llu\n", xid);
     return 0;
 }
 
