@@ -250,6 +250,19 @@ kill_wineserver() {
   WINEPREFIX=$1 "$WINESERVER_BIN" -k </dev/null >/dev/null 2>&1 {LOCK_FD}>&- || true
 }
 
+# Ends, by PID, the Wine processes of prefix $1 that outlived its server: a
+# program wineboot was still starting when `wineserver -k` struck waits on a
+# pipe forever. Only the rig's wineboot runs in a partial prefix.
+stop_prefix_processes() {
+  local environ pid
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/}
+    pid=${pid%/environ}
+    { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$1" && stop_pid "$pid" 5
+  done
+  return 0
+}
+
 # The folder wineserver keeps its socket in (Debian records its name in
 # the prefix); removed with a throw-away prefix.
 remove_server_dir() {
@@ -273,6 +286,7 @@ on_exit() {
   fi
   if [ -n "$PARTIAL_PREFIX" ]; then
     kill_wineserver "$PARTIAL_PREFIX"
+    stop_prefix_processes "$PARTIAL_PREFIX"
     remove_server_dir "$PARTIAL_PREFIX"
     rm -rf "$PARTIAL_PREFIX"
   fi
@@ -350,6 +364,7 @@ create_prefix() {
   # wineserver saves the registry when it is told to stop.
   kill_wineserver "$tmp"
   WINEPREFIX=$tmp timeout 30 "$WINESERVER_BIN" -w {LOCK_FD}>&- || true
+  stop_prefix_processes "$tmp"
   grep -q '^"Managed"="N"' "$tmp/user.reg" || fail "Managed=N did not reach $tmp/user.reg"
   date >"$tmp/$READY_STAMP"
   mv -T "$tmp" "$target"
