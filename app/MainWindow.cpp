@@ -74,7 +74,9 @@ int32_t onModeCommand(HWND window, ModeItem const& item, bool handedOver)
     if (ToolController::isApplying())
         return kReplyBusy;
     HMENU const menu = GetMenu(window);
-    bool const chosen = (GetMenuState(menu, item.command, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    // -1 (every flag set) where the menu lacks the item: not a check mark.
+    UINT const state = GetMenuState(menu, item.command, MF_BYCOMMAND);
+    bool const chosen = state != UINT(-1) && (state & MF_CHECKED) != 0;
     if (chosen && (!handedOver || theController.detectCurrentMode() == item.mode))
         return kReplyDone; // already the chosen mode: neither click nor apply
     uncheckModeItems(menu);
