@@ -35,11 +35,6 @@ bool inTray(HWND window)
     return !IsWindowVisible(window) && IsIconic(window);
 }
 
-bool shownInFront(HWND window)
-{
-    return IsWindowVisible(window) && !IsIconic(window) && GetForegroundWindow() == window;
-}
-
 bool has(std::string const& text, char const* part)
 {
     return text.find(part) != std::string::npos;
@@ -185,8 +180,8 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
     EXPECT_EQ(0, later(L"/tray").exitCode);
     EXPECT_TRUE(waitUntil([&] { return inTray(main); }));
     EXPECT_EQ(0, later(L"/Show").exitCode);
-    EXPECT_TRUE(waitUntil([&] { return shownInFront(main); }))
-        << "visible " << IsWindowVisible(main) << ", minimised " << IsIconic(main);
+    std::string seen;
+    EXPECT_TRUE(waitShownInFront(main, seen)) << seen;
 
     // While Apply's downscaling question is open the copy is busy: code 3,
     // and the mode stays.
@@ -273,8 +268,8 @@ TEST_F(CommandLine, WithNoCopyRunningACommandStartsTheProgramOrNothing)
     EXPECT_EQ(0, later(L"/show").exitCode);
     HWND const main = first_.waitForMainWindow();
     ASSERT_NE(nullptr, main);
-    EXPECT_TRUE(waitUntil([&] { return shownInFront(main); }))
-        << "visible " << IsWindowVisible(main) << ", minimised " << IsIconic(main);
+    std::string seen;
+    EXPECT_TRUE(waitShownInFront(main, seen)) << seen;
     EXPECT_EQ("1024x768", screenSize());
     EXPECT_EQ(Changes{"1024x768"}, log.settled());
     EXPECT_TRUE(has(settings(), "\r\nResolution=1024,768;\r\n")) << settings();

@@ -146,15 +146,14 @@ TEST_F(Shell, MinimisingHidesAndShowHideOrADoubleClickBringsItBack)
     EXPECT_FALSE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
 
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_SHOWHIDE, 0), 0); // "Show\Hide"
-    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(window) && !IsIconic(window); }));
-    EXPECT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }));
+    std::string seen;
+    EXPECT_TRUE(waitShownInFront(window, seen)) << seen;
 
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_SHOWHIDE, 0), 0);
     ASSERT_TRUE(waitUntil([&] { return isMinimizedAndHidden(window); })) << "the same again hides";
 
     PostMessageW(window, WM_APP + 1, 1, WM_LBUTTONDBLCLK); // tray double click
-    ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(window) && !IsIconic(window); }));
-    EXPECT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }));
+    EXPECT_TRUE(waitShownInFront(window, seen)) << seen;
 
     PostMessageW(window, WM_APP + 1, 1, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(waitUntil([&] { return isMinimizedAndHidden(window); }));

@@ -60,11 +60,6 @@ bool denyInstanceMutex()
     return set && probe == nullptr && error == ERROR_ACCESS_DENIED;
 }
 
-bool shownInFront(HWND window)
-{
-    return IsWindowVisible(window) && !IsIconic(window) && GetForegroundWindow() == window;
-}
-
 class SingleInstance : public testing::Test {
 protected:
     void SetUp() override
@@ -127,9 +122,8 @@ TEST_F(SingleInstance, ASecondStartEndsAndBringsTheFirstWindowOutOfTheTray)
             << "the second copy ends before it loads any settings";
         second_.kill();
 
-        EXPECT_TRUE(waitUntil([&] { return shownInFront(window); }))
-            << "visible " << IsWindowVisible(window) << ", minimised " << IsIconic(window)
-            << ", in front " << (GetForegroundWindow() == window);
+        std::string seen;
+        EXPECT_TRUE(waitShownInFront(window, seen)) << seen;
         if (!denied) {
             EXPECT_TRUE(
                 wintest::saveScreenshot(screenshotFolder() + L"\\single-instance-restored.bmp"));

@@ -1,6 +1,7 @@
 #include "tests/e2e/ToolProcess.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 #include <stdlib.h>
 
 #include <cstdio>
@@ -90,6 +91,7 @@ bool ToolProcess::start(std::wstring const& arguments)
 
 bool ToolProcess::startAs(std::wstring commandLine)
 {
+    watchForeground();
     main_ = nullptr; // a restart has a window of its own
     std::wstring const folder = exe_.substr(0, exe_.find_last_of(L'\\'));
     STARTUPINFOW startup = {};
@@ -229,6 +231,136 @@ std::wstring windowClass(HWND window)
     return name;
 }
 
+std::string describeWindow(HWND window)
+{
+    if (window == nullptr)
+        return "no window";
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    std::string name = "?";
+    HANDLE const snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        PROCESSENTRY32W process = {};
+        process.dwSize = sizeof(process);
+        for (BOOL more = Process32FirstW(snapshot, &process); more;
+             more = Process32NextW(snapshot, &process)) {
+            if (process.th32ProcessID == processId)
+                name = narrow(process.szExeFile);
+        }
+        CloseHandle(snapshot);
+    }
+    return "class \"" + narrow(windowClass(window)) + "\", title \"" + narrow(windowText(window)) +
+           "\", process " + std::to_string(processId) + " (" + name + ")";
+}
+
+namespace {
+
+// Wine's adaptor between a tray icon and the X tray host. Explorer docks a
+// new icon by reparenting its adaptor with an activating SetWindowPos, and
+// Wine has no foreground lock: the adaptor takes the foreground from the
+// window in front, a moment or seconds after the icon's NIM_ADD. Windows'
+// shell never takes the foreground when an icon is added.
+wchar_t const kWineTrayAdaptorClass[] = L"__winex11_tray_icon";
+
+struct ForegroundChange {
+    HWND window;
+    bool trayAdaptor;
+};
+
+// Every foreground change since the first program start of this process,
+// polled every millisecond on a thread of its own, so that a window in front
+// for a moment before the rig's tray took the foreground is still known.
+// (Wine delivers no out-of-context EVENT_SYSTEM_FOREGROUND to another
+// process, so a WinEvent hook cannot do this.)
+struct ForegroundLog {
+    CRITICAL_SECTION lock;
+    std::vector<ForegroundChange> changes;
+};
+
+ForegroundLog& foregroundLog()
+{
+    static ForegroundLog* const log = [] {
+        auto* created = new ForegroundLog; // lives as long as the process
+        InitializeCriticalSection(&created->lock);
+        return created;
+    }();
+    return *log;
+}
+
+DWORD WINAPI foregroundWatchThread(LPVOID)
+{
+    ForegroundLog& log = foregroundLog();
+    HWND last = nullptr;
+    for (;;) {
+        HWND const front = GetForegroundWindow();
+        if (front != last) {
+            ForegroundChange const change{front, windowClass(front) == kWineTrayAdaptorClass};
+            EnterCriticalSection(&log.lock);
+            log.changes.push_back(change);
+            LeaveCriticalSection(&log.lock);
+            last = front;
+        }
+        Sleep(1);
+    }
+}
+
+// The window in front, or, when Wine's tray adaptor took the foreground (and
+// it went on to other adaptors or to no window), the window in front before.
+HWND frontBesidesTheTray()
+{
+    HWND const front = GetForegroundWindow();
+    ForegroundLog& log = foregroundLog();
+    EnterCriticalSection(&log.lock);
+    auto it = log.changes.rbegin();
+    bool trayTookIt = false;
+    for (; it != log.changes.rend() && (it->trayAdaptor || it->window == nullptr); ++it)
+        trayTookIt = trayTookIt || it->trayAdaptor;
+    bool const frontIsTray = front == nullptr || windowClass(front) == kWineTrayAdaptorClass;
+    HWND const result = trayTookIt && frontIsTray && it != log.changes.rend() ? it->window : front;
+    LeaveCriticalSection(&log.lock);
+    return result;
+}
+
+} // namespace
+
+bool waitTrayIconsDocked(DWORD timeoutMs)
+{
+    // An adaptor is a top-level window until the tray host has reparented it.
+    return waitUntil([] { return FindWindowExW(nullptr, nullptr, kWineTrayAdaptorClass, nullptr) == nullptr; },
+                     timeoutMs);
+}
+
+void watchForeground()
+{
+    static HANDLE const thread = CreateThread(nullptr, 0, foregroundWatchThread, nullptr, 0, nullptr);
+    (void)thread; // runs until the process ends
+}
+
+bool waitShownInFront(HWND window, std::string& seen, DWORD timeoutMs)
+{
+    struct Front {
+        HWND window;
+        DWORD since;
+        std::string description;
+    };
+    std::vector<Front> fronts;
+    DWORD const start = GetTickCount();
+    bool const shown = waitUntil([&] {
+        HWND const front = GetForegroundWindow();
+        // Described when it comes to the front: it may be gone at the end.
+        if (fronts.empty() || fronts.back().window != front)
+            fronts.push_back({front, GetTickCount() - start, describeWindow(front)});
+        return IsWindowVisible(window) && !IsIconic(window) && frontBesidesTheTray() == window;
+    }, timeoutMs);
+    seen = "visible " + std::to_string(IsWindowVisible(window)) + ", minimised " +
+           std::to_string(IsIconic(window)) + "; in front besides the rig's tray " +
+           describeWindow(frontBesidesTheTray()) + "; in front";
+    for (auto it = fronts.rbegin(); it != fronts.rend(); ++it)
+        seen += (it == fronts.rbegin() ? " from " : "; before it from ") +
+                std::to_string(it->since) + " ms of the wait: " + it->description;
+    return shown;
+}
+
 void pressKeys(std::initializer_list<WORD> virtualKeys)
 {
     std::vector<INPUT> inputs;
@@ -253,6 +385,7 @@ void pressKeys(std::initializer_list<WORD> virtualKeys)
 
 bool bringToFront(HWND window)
 {
+    waitTrayIconsDocked();
     SetForegroundWindow(window);
     return waitUntil([&] { return GetForegroundWindow() == window; }, 2000);
 }

@@ -110,8 +110,26 @@ bool waitUntil(Condition condition, DWORD timeoutMs = 5000, DWORD pollMs = 10)
     }
 }
 
+// ---- The foreground window.
+
+// "class "C", title "T", process N (name.exe)" of a window, or "no window".
+std::string describeWindow(HWND window);
+// Records every foreground change from now on (every program start calls it).
+void watchForeground();
+// Waits until `window` is visible, not minimised and the foreground window,
+// counting it in front when Wine's tray icon adaptor took the foreground
+// after it: the rig's tray host docking an icon, which Windows' shell never
+// does. When time runs out, `seen` says which window was in front instead,
+// since when, and which windows were in front before it during the wait.
+bool waitShownInFront(HWND window, std::string& seen, DWORD timeoutMs = 5000);
+// Waits until the rig's tray host has docked every tray icon added so far, so
+// that no docking takes the foreground from a window brought to the front.
+bool waitTrayIconsDocked(DWORD timeoutMs = 10000);
+
 // Keyboard input through SendInput, as a user's typing arrives.
 void pressKeys(std::initializer_list<WORD> virtualKeys); // all down in order, then up in reverse
+// Waits until the rig's tray has docked its icons, then makes `window` the
+// foreground window and waits until it is.
 bool bringToFront(HWND window);
 
 // Where wintest::saveScreenshot's pictures of these tests go.
