@@ -12,6 +12,9 @@ wchar_t const kOsdClassName[] = L"KOVIXToolKbInd";
 int const kInitialWidth = 210;
 int const kInitialHeight = 150;
 UINT const kTextFlags = DT_NOCLIP | DT_EXTERNALLEADING;
+// Never activated and never hit by the mouse: the user's window keeps the
+// keyboard, and a click on the text goes to whatever lies beneath.
+DWORD const kOsdExStyles = WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT;
 
 // The singleton and the change detection live for the process; a new
 // window starts the change detection again (see createWindow).
@@ -81,6 +84,33 @@ private:
     HGDIOBJ previous_;
 };
 
+// The top of the topmost band, where the taskbar or another topmost window
+// activated later would otherwise cover it. Never activating.
+void raiseAboveTopmost(HWND window)
+{
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// The primary monitor's work area: on Windows the taskbar covers the bottom
+// of the screen's rectangle (or another edge), with the clock and the tray.
+OsdArea primaryWorkArea()
+{
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    POINT const origin = {0, 0}; // the primary monitor's top-left corner
+    if (GetMonitorInfoW(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
+        RECT const& work = monitor.rcWork;
+        return {work.left, work.top, work.right - work.left, work.bottom - work.top};
+    }
+    OsdArea screenArea = {0, 0, 0, 0};
+    WindowDc const screen(nullptr);
+    if (screen.get() != nullptr) {
+        screenArea.width = GetDeviceCaps(screen.get(), HORZRES);
+        screenArea.height = GetDeviceCaps(screen.get(), VERTRES);
+    }
+    return screenArea;
+}
+
 OsdIndicator& existingOsd()
 {
     // Always created by then: the window and its messages come after get().
@@ -125,19 +155,16 @@ void OsdIndicator::createWindow()
     // The figures of a destroyed window may not change for a long while on an
     // idle machine: the new window shows at the next update, not the next change.
     changeState = OsdChangeState();
-    window = CreateWindowExW(WS_EX_TOOLWINDOW, kOsdClassName, L"", WS_POPUP, CW_USEDEFAULT, 0,
+    window = CreateWindowExW(kOsdExStyles, kOsdClassName, L"", WS_POPUP, CW_USEDEFAULT, 0,
                              kInitialWidth, kInitialHeight, nullptr, nullptr, instance, nullptr);
     backColor = GetSysColor(COLOR_BTNFACE);
     textColor = osdTextColour(textColor, backColor);
     if (window == nullptr)
         return;
     makeLayered(window, backColor);
-    // Topmost, and empty until the first paint gives it its size.
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, 0);
-    ShowWindow(window, SW_SHOWNORMAL);
-    UpdateWindow(window);
-    // A 0 x 0 window has nothing to update, so no WM_PAINT may come: paint
-    // here, which hides the window while its text is empty.
+    // Hidden, and empty until the first paint with text gives it its size
+    // and shows it.
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOACTIVATE);
     paint();
 }
 
@@ -189,13 +216,8 @@ void OsdIndicator::paint()
         return;
     }
 
-    // Showing activates the window; the user's window gets the focus back.
-    HWND const foreground = GetForegroundWindow();
-    ShowWindow(window, SW_SHOWNORMAL);
     RECT textRect = {0, 0, 0, 0};
     DrawTextW(dc.get(), text, -1, &textRect, DT_CALCRECT);
-    if (foreground != nullptr && foreground != window)
-        SetForegroundWindow(foreground);
 
     // Moving a window to where it already is still costs a round of window
     // messages and X requests; most repaints change a figure, not the size.
@@ -206,6 +228,13 @@ void OsdIndicator::paint()
         current.right - current.left != where.width || current.bottom - current.top != where.height)
         SetWindowPos(window, nullptr, where.x, where.y, where.width, where.height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
+    // Shown without activation: a background process could not hand the
+    // foreground back (the foreground lock), so the user's typing would go
+    // nowhere after a Caps Lock press.
+    if (!IsWindowVisible(window)) {
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
 
     brush.reset(CreateSolidBrush(backColor));
     RECT client = {};
@@ -222,16 +251,7 @@ void OsdIndicator::paint()
 
 OsdRect OsdIndicator::place(RECT const& textRect) const
 {
-    int screenWidth = 0;
-    int screenHeight = 0;
-    {
-        WindowDc const screen(nullptr);
-        if (screen.get() != nullptr) {
-            screenWidth = GetDeviceCaps(screen.get(), HORZRES);
-            screenHeight = GetDeviceCaps(screen.get(), VERTRES);
-        }
-    }
-    return placeOsd(position, screenWidth, screenHeight, textRect.right - textRect.left,
+    return placeOsd(position, primaryWorkArea(), textRect.right - textRect.left,
                     textRect.bottom - textRect.top);
 }
 
@@ -270,8 +290,15 @@ LRESULT CALLBACK osdWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         }
         break;
     }
-    case WM_PAINT:
+    case WM_SETTINGCHANGE:
+        if (wParam != SPI_SETWORKAREA)
+            break;
+        [[fallthrough]]; // the taskbar moved or changed its size
     case WM_DISPLAYCHANGE:
+        raiseAboveTopmost(window);
+        existingOsd().paint();
+        break;
+    case WM_PAINT:
     case WM_THEMECHANGED:
         existingOsd().paint();
         break;

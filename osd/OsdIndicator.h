@@ -21,8 +21,9 @@ public:
     static OsdIndicator& get(HINSTANCE instance, HWND owner, COLORREF textColour,
                              unsigned position);
 
-    // Creates the window, topmost and still empty; it shows at the first
-    // update that paints text. Does nothing while a window exists.
+    // Creates the window, topmost, hidden and still empty; it shows, without
+    // activation, at the first update that paints text. Does nothing while a
+    // window exists.
     void createWindow();
     HWND getWindow() const { return window; }
     HWND setWindow(HWND newWindow);
@@ -36,7 +37,7 @@ public:
     // text, places it and draws the text over the key colour.
     void paint();
 
-    // Where a text of the given size goes on the current screen.
+    // Where a text of the given size goes in the primary monitor's work area.
     OsdRect place(RECT const& textRect) const;
 
     void registerClass(wchar_t const* className) const;

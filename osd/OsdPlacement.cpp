@@ -7,16 +7,15 @@ uint32_t const kWhite = 16777215;
 
 } // namespace
 
-OsdRect placeOsd(uint8_t position, int screenWidth, int screenHeight, int textWidth,
-                 int textHeight)
+OsdRect placeOsd(uint8_t position, OsdArea const& area, int textWidth, int textHeight)
 {
-    int const left = kOsdMargin;
-    int const right = screenWidth - textWidth - kOsdMargin;
-    int const top = kOsdMargin;
-    int const bottom = screenHeight - textHeight - kOsdMargin;
+    int const left = area.left + kOsdMargin;
+    int const right = area.left + area.width - textWidth - kOsdMargin;
+    int const top = area.top + kOsdMargin;
+    int const bottom = area.top + area.height - textHeight - kOsdMargin;
     // The margin is taken off before halving, so the middle positions sit two
     // or three pixels above the centre.
-    int const middle = (screenHeight - textHeight - kOsdMargin) / 2;
+    int const middle = area.top + (area.height - textHeight - kOsdMargin) / 2;
 
     OsdRect rect = {right, bottom, textWidth, textHeight};
     switch (position) {

@@ -4,13 +4,18 @@
 # system-tray host (trayer). It starts them, runs one command inside, and
 # stops exactly what it started.
 #
-#   tools/rig.sh exec [--no-tray] [--xorg-conf FILE] [--fresh-prefix] -- CMD [ARGS...]
+#   tools/rig.sh exec [--no-tray] [--taskbar] [--xorg-conf FILE] [--fresh-prefix] -- CMD [ARGS...]
 #   tools/rig.sh restart-tray      (inside a rig) restart the tray host
 #   tools/rig.sh tray-owner        (inside a rig) print the tray selection owner
 #   tools/rig.sh set-mode WxH      (inside a rig) switch the screen mode
 #   tools/rig.sh screenshot FILE   (inside a rig) save the screen as an image
 #
-# CMD gets DISPLAY, WINEPREFIX, WINEDEBUG=-all, WINE, WINESERVER, KOVIX_RIG=1
+# --taskbar lays the tray strip along the bottom edge, as Windows' taskbar
+# holds the notification area, and announces the work area above it on the
+# root window (_NET_WORKAREA, as a window manager would) before the Wine
+# session starts, which is when Wine reads it.
+#
+# CMD gets DISPLAY, WINEPREFIX, WINEDEBUG (-all, or $KOVIX_RIG_WINEDEBUG), WINE, WINESERVER, KOVIX_RIG=1
 # and KOVIX_RIG_DIR (the rig's state directory: PIDs, logs, and "startup"
 # with the start-up time), and stdin from /dev/null.
 # The exit status is CMD's.
@@ -21,7 +26,9 @@
 # PREFIX-2 .. PREFIX-4, creating it the first time.
 #
 # KOVIX_RIG_TRACE=1 prints the time of each start-up step;
-# KOVIX_RIG_KEEP=1 keeps the state directory with the logs afterwards.
+# KOVIX_RIG_KEEP=1 keeps the state directory with the logs afterwards;
+# KOVIX_RIG_WINEDEBUG=+event,+systray (say) traces the rig's Wine, explorer
+# and its tray adaptors included, into wine.log there.
 set -euo pipefail
 
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -34,13 +41,19 @@ MAX_PREFIX_SLOTS=4
 LOCK_FD=9
 
 # Options for trayer: a small black strip in the top right corner that
-# grows with the icons it docks.
-TRAYER_ARGS=(--edge top --align right --widthtype request --height 20
-  --transparent false --tint 0x000000 --SetDockType true --SetPartialStrut true)
+# grows with the icons it docks; in a --taskbar rig a strip of a taskbar's
+# height in the bottom right corner.
+TASKBAR_HEIGHT=30
+trayer_args() {
+  local edge=top height=20
+  [ "${KOVIX_RIG_TASKBAR:-0}" = 1 ] && edge=bottom height=$TASKBAR_HEIGHT
+  echo --edge "$edge" --align right --widthtype request --height "$height" \
+    --transparent false --tint 0x000000 --SetDockType true --SetPartialStrut true
+}
 
 usage() {
   cat >&2 <<'EOF'
-usage: tools/rig.sh exec [--no-tray] [--xorg-conf FILE] [--fresh-prefix] -- CMD [ARGS...]
+usage: tools/rig.sh exec [--no-tray] [--taskbar] [--xorg-conf FILE] [--fresh-prefix] -- CMD [ARGS...]
        tools/rig.sh restart-tray | tray-owner | set-mode WxH | screenshot FILE.png
                     (these four only inside a rig)
 EOF
@@ -139,7 +152,8 @@ require_rig() {
 # Starts trayer on $DISPLAY, records its PID, waits until it owns the tray.
 start_trayer() {
   local dir=$1 pid
-  trayer "${TRAYER_ARGS[@]}" </dev/null >>"$dir/trayer.log" 2>&1 {LOCK_FD}>&- &
+  # shellcheck disable=SC2046 # the options are words without blanks
+  trayer $(trayer_args) </dev/null >>"$dir/trayer.log" 2>&1 {LOCK_FD}>&- &
   pid=$!
   echo "$pid" >"$dir/trayer.pid.new"
   mv -f "$dir/trayer.pid.new" "$dir/trayer.pid"
@@ -154,6 +168,14 @@ wait_trayer() {
     tail -n 20 "$dir/trayer.log" >&2 || true
     return 1
   fi
+}
+
+# The screen less the taskbar along its bottom edge, on the root window.
+announce_work_area() {
+  local size
+  size=$(xdpyinfo | awk '$1 == "dimensions:" { print $2 }')
+  xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA \
+    "0, 0, ${size%x*}, $((${size#*x} - TASKBAR_HEIGHT))"
 }
 
 # Stops the trayer recorded in DIR, if it is still that program.
@@ -448,10 +470,11 @@ acquire_prefix() {
 }
 
 cmd_exec() {
-  local xorg_conf="$REPO/tools/xorg-dummy.conf" tray=1 fresh=0
+  local xorg_conf="$REPO/tools/xorg-dummy.conf" tray=1 fresh=0 taskbar=0
   while [ $# -gt 0 ]; do
     case $1 in
       --no-tray) tray=0; shift ;;
+      --taskbar) taskbar=1; shift ;;
       --fresh-prefix) fresh=1; shift ;;
       --xorg-conf) [ $# -ge 2 ] || usage; xorg_conf=$2; shift 2 ;;
       --xorg-conf=*) xorg_conf=${1#*=}; shift ;;
@@ -460,6 +483,8 @@ cmd_exec() {
     esac
   done
   [ $# -gt 0 ] || usage
+  # Not inherited: a rig started inside a rig has its own desktop.
+  export KOVIX_RIG_TASKBAR=$taskbar
   [ -f "$xorg_conf" ] || { say "no such Xorg configuration: $xorg_conf"; exit 2; }
   xorg_conf=$(realpath "$xorg_conf")   # Xorg takes relative paths from /etc/X11
 
@@ -472,12 +497,13 @@ cmd_exec() {
 
   RIG_DIR=$(mktemp -d "${TMPDIR:-/tmp}/kovix-rig.XXXXXX")
   export KOVIX_RIG_DIR=$RIG_DIR
-  export WINEDEBUG=-all WINE=$WINE64 WINESERVER=$WINESERVER_BIN
+  export WINEDEBUG=${KOVIX_RIG_WINEDEBUG:--all} WINE=$WINE64 WINESERVER=$WINESERVER_BIN
   unset WINEARCH WINELOADER WINEPREFIX
 
   trace "packages checked"
   start_xorg "$xorg_conf"
   trace "Xorg ready on $DISPLAY"
+  [ "$taskbar" = 1 ] && announce_work_area
   [ "$tray" = 1 ] && start_trayer "$RIG_DIR"
 
   if [ "$fresh" = 1 ]; then

@@ -80,6 +80,17 @@ std::vector<int> paintTimes(HWND osd, int seconds)
     return times;
 }
 
+// The user's window, in another process than the OSD's: how often it lost
+// the activation.
+int deactivations = 0;
+
+LRESULT CALLBACK userWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE)
+        ++deactivations;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 std::string joined(std::vector<int> const& values)
 {
     std::ostringstream text;
@@ -176,6 +187,12 @@ TEST_F(Osd, CapsLockAloneShowsTheWindowAndTurnsTheTrayIconToACapital)
     EXPECT_NEAR(16, off.height, 1);
     ASSERT_GT(off.letterPixels, 0) << "\"a\" on the square";
 
+    // The user types in a window of another process; the OSD that comes
+    // with Caps Lock must not take the keyboard from it.
+    HWND const user = wintest::createTestWindow(L"user", userWindowProc);
+    ShowWindow(user, SW_SHOW);
+    ASSERT_TRUE(bringToFront(user));
+    deactivations = 0;
     pressCaps();
     DWORD const pressed = GetTickCount();
     DWORD shownAfter = 0;
@@ -203,6 +220,11 @@ TEST_F(Osd, CapsLockAloneShowsTheWindowAndTurnsTheTrayIconToACapital)
     EXPECT_EQ(text.cy, rect.bottom - rect.top) << describe(rect);
     EXPECT_EQ(800 - kOsdMargin, rect.right);
     EXPECT_EQ(480 - kOsdMargin, rect.bottom);
+    EXPECT_EQ(0, deactivations) << "the OSD took the activation";
+    std::string seen;
+    EXPECT_TRUE(waitShownInFront(user, seen, 0)) << seen;
+    POINT const onText = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    EXPECT_NE(osd, WindowFromPoint(onText)) << "a click on the text goes to the OSD";
 
     // Nothing shown changes now: no repaint at all (that the counter sees
     // real paints is checked in the idle-repaint test below).
@@ -218,10 +240,32 @@ TEST_F(Osd, CapsLockAloneShowsTheWindowAndTurnsTheTrayIconToACapital)
     EXPECT_TRUE(waitUntil([&] { return placedFor(4, osd, 800, 480); }, 3000))
         << describe(windowRect(osd));
 
+    ASSERT_TRUE(bringToFront(user));
+    deactivations = 0;
     pressCaps();
     EXPECT_TRUE(waitUntil([&] { return !IsWindowVisible(osd); }, 3000)) << "hidden again";
+    EXPECT_EQ(0, deactivations) << "the OSD took the activation as it went";
+    DestroyWindow(user);
     EXPECT_TRUE(waitUntil([&] { return captureLockIcon(kCapsBack).letterTop == off.letterTop; }, 3000))
         << "back to \"a\"";
+}
+
+// Label taskbar: a rig whose tray strip runs along the bottom edge, the work
+// area above it (tools/rig.sh exec --taskbar).
+TEST_F(Osd, StaysInTheWorkAreaAboveTheTaskbar)
+{
+    RECT area = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    if (area.bottom == GetSystemMetrics(SM_CYSCREEN))
+        GTEST_SKIP() << "needs a work area less a taskbar (tools/rig.sh exec --taskbar)";
+    for (int position : {4, 6}) {
+        HWND const osd = start(resolutionSettings(1, position), osdSettings(false, true));
+        ASSERT_NE(nullptr, osd);
+        EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(osd) && placedIn(position, osd, area); },
+                              3000))
+            << "KbIndPos=" << position << ": " << describe(windowRect(osd)) << " in "
+            << describe(area);
+    }
 }
 
 TEST_F(Osd, RepaintsOnlyOnASampleWhenIdleAndFollowsCapsLockQuickly)

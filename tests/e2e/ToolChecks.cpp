@@ -102,16 +102,16 @@ std::string describe(RECT const& rect)
 
 namespace {
 
-// Where a window of the rectangle's size belongs for the position code.
-POINT expectedCorner(int position, RECT const& rect, int screenWidth, int screenHeight)
+// Where a window of the rectangle's size belongs in `area` for the position code.
+POINT expectedCorner(int position, RECT const& rect, RECT const& area)
 {
     int const w = rect.right - rect.left;
     int const h = rect.bottom - rect.top;
-    int const left = kOsdMargin;
-    int const right = screenWidth - w - kOsdMargin;
-    int const top = kOsdMargin;
-    int const bottom = screenHeight - h - kOsdMargin;
-    int const middle = (screenHeight - h - kOsdMargin) / 2;
+    int const left = area.left + kOsdMargin;
+    int const right = area.right - w - kOsdMargin;
+    int const top = area.top + kOsdMargin;
+    int const bottom = area.bottom - h - kOsdMargin;
+    int const middle = area.top + (area.bottom - area.top - h - kOsdMargin) / 2;
     switch (position) {
     case 1:
         return {left, top};
@@ -141,8 +141,13 @@ HFONT createOsdFont()
 
 bool placedFor(int position, HWND window, int screenWidth, int screenHeight)
 {
+    return placedIn(position, window, {0, 0, screenWidth, screenHeight});
+}
+
+bool placedIn(int position, HWND window, RECT const& area)
+{
     RECT const rect = windowRect(window);
-    POINT const corner = expectedCorner(position, rect, screenWidth, screenHeight);
+    POINT const corner = expectedCorner(position, rect, area);
     return rect.right > rect.left && rect.left == corner.x && rect.top == corner.y;
 }
 

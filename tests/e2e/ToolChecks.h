@@ -84,6 +84,8 @@ int const kOsdMargin = 5; // the OSD's distance from the screen's edges
 // The window sits where the OSD of KbIndPos `position` belongs on a screen
 // of this size.
 bool placedFor(int position, HWND window, int screenWidth, int screenHeight);
+// The same in a part of the screen: the work area less a taskbar.
+bool placedIn(int position, HWND window, RECT const& area);
 // The size of a text in the OSD's font: the icon-title font, bold.
 SIZE osdTextSize(wchar_t const* text);
 

@@ -4,14 +4,14 @@
 
 TEST(OsdPlacement, KnownPlaces)
 {
-    OsdRect const topRight = placeOsd(2, 800, 480, 90, 40);
+    OsdRect const topRight = placeOsd(2, {0, 0, 800, 480}, 90, 40);
     EXPECT_EQ(705, topRight.x);
     EXPECT_EQ(5, topRight.y);
-    OsdRect const midLeft = placeOsd(5, 800, 480, 90, 40);
+    OsdRect const midLeft = placeOsd(5, {0, 0, 800, 480}, 90, 40);
     EXPECT_EQ(5, midLeft.x);
     EXPECT_EQ(217, midLeft.y);
     for (uint8_t code : {0, 4, 9, 7, 255}) {
-        OsdRect const rect = placeOsd(code, 800, 480, 90, 40);
+        OsdRect const rect = placeOsd(code, {0, 0, 800, 480}, 90, 40);
         EXPECT_EQ(705, rect.x) << int(code);
         EXPECT_EQ(435, rect.y) << int(code);
     }
@@ -39,7 +39,7 @@ TEST(OsdPlacement, EveryCodeOnEveryScreen)
         int const xs[] = {row.right, 5, row.right, 5, row.right, 5, row.right};
         int const ys[] = {row.bottom, 5, 5, row.bottom, row.bottom, row.middle, row.middle};
         for (int code = 0; code <= 255; ++code) {
-            OsdRect const rect = placeOsd(uint8_t(code), row.screenWidth, row.screenHeight,
+            OsdRect const rect = placeOsd(uint8_t(code), {0, 0, row.screenWidth, row.screenHeight},
                                           row.textWidth, row.textHeight);
             int const column = code <= 6 ? code : 0;
             SCOPED_TRACE(testing::Message() << "code " << code << " on " << row.screenWidth << "x"
@@ -53,12 +53,26 @@ TEST(OsdPlacement, EveryCodeOnEveryScreen)
     }
 }
 
+TEST(OsdPlacement, AWorkAreaLessATaskbarHoldsTheWindowInsideIt)
+{
+    // A 90 x 40 text on 800x480, the taskbar 30 pixels at each edge in turn.
+    OsdArea const bottomBar = {0, 0, 800, 450};
+    EXPECT_EQ(405, placeOsd(4, bottomBar, 90, 40).y);
+    EXPECT_EQ(202, placeOsd(6, bottomBar, 90, 40).y);
+    OsdArea const topBar = {0, 30, 800, 450};
+    EXPECT_EQ(35, placeOsd(2, topBar, 90, 40).y);
+    EXPECT_EQ(232, placeOsd(5, topBar, 90, 40).y);
+    OsdArea const leftBar = {30, 0, 770, 480};
+    EXPECT_EQ(35, placeOsd(1, leftBar, 90, 40).x);
+    EXPECT_EQ(705, placeOsd(4, leftBar, 90, 40).x);
+}
+
 TEST(OsdPlacement, TextTallerThanTheScreenTruncatesTowardZero)
 {
     // 100 - 200 - 5 = -105 halves to -52, not -53.
-    EXPECT_EQ(-52, placeOsd(5, 800, 100, 90, 200).y);
-    EXPECT_EQ(-105, placeOsd(4, 800, 100, 90, 200).y);
-    EXPECT_EQ(-395, placeOsd(2, 300, 100, 690, 200).x);
+    EXPECT_EQ(-52, placeOsd(5, {0, 0, 800, 100}, 90, 200).y);
+    EXPECT_EQ(-105, placeOsd(4, {0, 0, 800, 100}, 90, 200).y);
+    EXPECT_EQ(-395, placeOsd(2, {0, 0, 300, 100}, 690, 200).x);
 }
 
 TEST(OsdTextColour, OnlyAColourEqualToTheBackgroundMovesOneUnitOff)

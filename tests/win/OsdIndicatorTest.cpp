@@ -15,6 +15,7 @@
 #include "osd/OsdPlacement.h"
 #include "settings/SettingsTemplates.h"
 #include "settings/SettingsText.h"
+#include "tests/e2e/ToolProcess.h"
 #include "tests/win/WinTestSupport.h"
 
 using namespace wintest;
@@ -50,12 +51,13 @@ RECT windowRect(HWND window)
 }
 
 // The window's rectangle is where placeOsd puts the measured text on the
-// screen as the system reports it.
+// screen as the system reports it (the work area of this rig is the whole
+// screen).
 void expectPlaced(OsdIndicator const& osd, char const* what)
 {
     SIZE const text = measuredText(osd.text);
-    OsdRect const expected = placeOsd(osd.position, GetSystemMetrics(SM_CXSCREEN),
-                                      GetSystemMetrics(SM_CYSCREEN), text.cx, text.cy);
+    OsdArea const screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    OsdRect const expected = placeOsd(osd.position, screen, text.cx, text.cy);
     RECT const actual = windowRect(osd.getWindow());
     EXPECT_EQ(expected.x, actual.left) << what << ", position " << unsigned(osd.position);
     EXPECT_EQ(expected.y, actual.top) << what << ", position " << unsigned(osd.position);
@@ -153,7 +155,8 @@ void checkWindowAndText()
     ASSERT_NE(nullptr, window);
     EXPECT_EQ(L"KOVIXToolKbInd", className(window));
     LONG_PTR const exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
-    LONG_PTR const wanted = WS_EX_TOOLWINDOW | WS_EX_LAYERED | WS_EX_TOPMOST;
+    LONG_PTR const wanted = WS_EX_TOOLWINDOW | WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_NOACTIVATE |
+                            WS_EX_TRANSPARENT;
     EXPECT_EQ(wanted, exStyle & wanted);
     EXPECT_EQ(LONG_PTR(WS_POPUP), GetWindowLongPtrW(window, GWL_STYLE) & (WS_POPUP | WS_CAPTION));
 
@@ -239,14 +242,12 @@ void checkForegroundAndRecreation()
     HWND const user = createTestWindow(L"user");
     ASSERT_NE(nullptr, user);
     ShowWindow(user, SW_SHOW);
-    SetForegroundWindow(user);
-    pumpMessages(100);
-    ASSERT_EQ(user, GetForegroundWindow());
+    ASSERT_TRUE(bringToFront(user));
 
     osd.update(false, true, false, false);
     pumpMessages(100);
     EXPECT_TRUE(IsWindowVisible(osd.getWindow()));
-    EXPECT_EQ(user, GetForegroundWindow()) << "showing the OSD gives the focus back";
+    EXPECT_EQ(user, GetForegroundWindow()) << "showing the OSD keeps the focus where it is";
 
     HWND const first = osd.getWindow();
     ASSERT_TRUE(DestroyWindow(first));
