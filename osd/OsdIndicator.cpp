@@ -162,6 +162,7 @@ void OsdIndicator::createWindow()
     if (window == nullptr)
         return;
     makeLayered(window, backColor);
+    workArea = primaryWorkArea();
     // Hidden, and empty until the first paint with text gives it its size
     // and shows it.
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOACTIVATE);
@@ -251,7 +252,7 @@ void OsdIndicator::paint()
 
 OsdRect OsdIndicator::place(RECT const& textRect) const
 {
-    return placeOsd(position, primaryWorkArea(), textRect.right - textRect.left,
+    return placeOsd(position, workArea, textRect.right - textRect.left,
                     textRect.bottom - textRect.top);
 }
 
@@ -296,6 +297,7 @@ LRESULT CALLBACK osdWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         [[fallthrough]]; // the taskbar moved or changed its size
     case WM_DISPLAYCHANGE:
         raiseAboveTopmost(window);
+        existingOsd().workArea = primaryWorkArea();
         existingOsd().paint();
         break;
     case WM_PAINT:

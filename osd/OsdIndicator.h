@@ -51,6 +51,9 @@ public:
     COLORREF textColor = 0;
     COLORREF backColor = 0; // the window's background and transparency key
     uint8_t position = 4;
+    // The primary monitor's work area, read when the window is made and
+    // again when the taskbar or the display changes, not on every repaint.
+    OsdArea workArea = {0, 0, 0, 0};
     HWND owner = nullptr; // recorded only
     HINSTANCE instance = nullptr;
     wchar_t content[kSettingsTextCapacity] = {}; // OSD.ini as read or created
