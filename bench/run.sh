@@ -11,8 +11,10 @@
 #
 # What runs, all in one test rig (tools/rig.sh: private Xorg dummy display,
 # Wine prefix, tray host), the program and its comparison in the same run:
-#   idle      the x86_64 program beside bench/FloorIndicator.cpp (a window and
-#             a 250 ms timer reading the three locks) for 120 s: CPU seconds
+#   idle      the program beside bench/FloorIndicator.cpp (a window and a
+#             250 ms timer reading the three locks), both the shipped i686
+#             build where 32-bit programs run natively (tools/i386-mode.sh),
+#             else both x86_64, for 120 s: CPU seconds
 #             of both and of the wineserver from /proc/PID/stat; (a) with the
 #             lock icons only (KbInd=0), (b) with the defaults and the OSD,
 #             whose frames are counted on its X window (tools/count_damage.py)
@@ -21,14 +23,15 @@
 #             the tray strip's pixels do (read on a thread of its own)
 #   startup   process start to the main window shown and the main tray icon
 #             in the shell, against the floor's start to its window shown
-#   i686      the same start-up of the shipped i686 exe, which 32-bit Wine
-#             runs under CPU emulation here (reported, no goal)
+#   i686      the same start-up of the shipped i686 exe on its own (a minute
+#             a start under CPU emulation; reported, no goal)
 #   glyph     100,000 makeGlyphIcon + DestroyIcon (bench/GlyphBench.cpp)
 #   soak      345,600 polls of the production controller with the OSD on,
 #             locks toggled every 100 polls (bench/SoakBench.cpp)
 #   kills     200 SIGKILLs of the program while it applies and rewrites
 #             Resolution.ini: the file must be the old or the new whole text
-#   release   size and DLL imports of the i686 KOVIX Tool.exe
+#   release   size and DLL imports of the i686 KOVIX Tool.exe (and whether
+#             every import is on the reviewed list of tests/release)
 #   fuzz      the settings reader's fuzz target for 10 minutes
 # Builds go to build/bench-w64, build/bench-release and build/bench-fuzz;
 # the figures to build/bench-w64/results.txt and the table to
@@ -63,7 +66,19 @@ if [ "$quick" = 1 ]; then
 else
   IDLE_SECONDS=120 TOGGLES=50 STARTUPS=10 RENDERS=100000 POLLS=345600 KILLS=200 FUZZ_SECONDS=600
 fi
-I686_STARTUPS=3 # about a minute each
+I686_STARTUPS=3 # about a minute each under CPU emulation
+
+# The figures are those of the shipped i686 exe where this machine runs
+# 32-bit programs itself; under CPU emulation (a minute a start) the x86_64
+# build of the same sources stands in, and the i686 start-up is reported
+# on its own.
+I386_MODE=$(bash "$REPO/tools/i386-mode.sh" 2>/dev/null || true)
+if [ "$I386_MODE" = native ]; then MEASURED_BUILD=i686; else MEASURED_BUILD=x86_64; fi
+if [ "$MEASURED_BUILD" = i686 ]; then
+  PROGRAM_EXE=$RELEASE/KOVIX\ Tool.exe FLOOR_EXE=$RELEASE/bench/floor_indicator.exe
+else
+  PROGRAM_EXE=$W64/KOVIX\ Tool.exe FLOOR_EXE=$W64/bench/floor_indicator.exe
+fi
 
 say() { echo "bench: $*" >&2; }
 record() { echo "$1 $2" >>"$RESULTS"; }
@@ -91,13 +106,13 @@ cpu_seconds() {
   awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($12 + $13) / hz }' <<<"$stat"
 }
 
-# A folder with the program (the x86_64 build, or the executable $3) and
+# A folder with the program (the measured build, or the executable $3) and
 # the given Resolution.ini.
 tool_folder() {
   local dir=$WORK/$1
   rm -rf "$dir"
   mkdir -p "$dir"
-  cp "${3:-$W64/KOVIX Tool.exe}" "$dir/"
+  cp "${3:-$PROGRAM_EXE}" "$dir/"
   [ -n "${2:-}" ] && printf '%s' "$2" >"$dir/Resolution.ini"
   echo "$dir"
 }
@@ -127,7 +142,7 @@ idle_run() {
   dir=$(tool_folder "idle-$label" "$(settings_text "$kbind" 1)")
   ws=$(cat "$KOVIX_RIG_DIR/wineserver.pid")
   start_tool "$dir"
-  (exec "$WINE" "$W64/bench/floor_indicator.exe") &
+  (exec "$WINE" "$FLOOR_EXE") &
   FLOOR_PID=$!
   sleep 5 # both past their start-up
   if [ "$kbind" = 1 ]; then
@@ -225,11 +240,11 @@ inside_rig() {
     say "start-up: $STARTUPS starts of each"
     local winpath="Z:${WORK//\//\\}"
     "$WINE" "$DRIVER" startup "$STARTUPS" "$winpath\\idle-b\\KOVIX Tool.exe" \
-      "Z:${W64//\//\\}\\bench\\floor_indicator.exe" | tee -a "$RESULTS" || say "start-up: failures"
+      "Z:${FLOOR_EXE//\//\\}" | tee -a "$RESULTS" || say "start-up: failures"
   fi
 
   if want i686; then
-    say "start-up of the i686 exe under CPU emulation: $I686_STARTUPS starts"
+    say "start-up of the shipped i686 exe ($I386_MODE): $I686_STARTUPS starts"
     tool_folder i686 "$(settings_text 1 1)" "$RELEASE/KOVIX Tool.exe" >/dev/null
     "$WINE" "$DRIVER" tool-startup "$I686_STARTUPS" "Z:${WORK//\//\\}\\i686\\KOVIX Tool.exe" 240 |
       tee -a "$RESULTS" || say "i686 start-up: failures"
@@ -263,13 +278,13 @@ fi
 # ------------------------------------------------------------------ outside
 
 bash tools/install-deps.sh
-say "building (x86_64 and i686, MinSizeRel like the release)"
+say "building (x86_64 and i686, MinSizeRel like the release); measuring the $MEASURED_BUILD build ($I386_MODE 32-bit)"
 cmake -S . -B "$W64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=MinSizeRel -DKOVIX_BENCH=ON >/dev/null
 cmake --build "$W64" -j2 --target kovix_tool floor_indicator glyph_bench soak_bench bench_driver >/dev/null
 cmake -S . -B "$RELEASE" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$REPO/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
-cmake --build "$RELEASE" -j2 --target kovix_tool >/dev/null
+  -DCMAKE_BUILD_TYPE=MinSizeRel -DKOVIX_BENCH=ON >/dev/null
+cmake --build "$RELEASE" -j2 --target kovix_tool floor_indicator >/dev/null
 mkdir -p "$WORK"
 if [ -z "$ONLY" ]; then
   rm -f "$RESULTS"
@@ -279,6 +294,12 @@ elif [ -f "$RESULTS" ]; then
     sed -i "/^${step}_/d" "$RESULTS"
   done
 fi
+# What the figures are of; a partial run keeps those of the steps it repeats.
+sed -i '/^bench_/d' "$RESULTS" 2>/dev/null || true
+record bench_date "$(date -u +%Y-%m-%d)"
+record bench_commit "$(git -C "$REPO" rev-parse --short HEAD)$(git -C "$REPO" diff --quiet HEAD -- . 2>/dev/null || echo +changes)"
+record bench_i386_mode "${I386_MODE:-none}"
+record bench_build "$MEASURED_BUILD"
 
 if want idle || want latency || want startup || want i686 || want glyph || want soak || want kills; then
   KOVIX_RIG_TRACE=0 bash tools/rig.sh exec -- bash "$REPO/bench/run.sh" --inside \
