@@ -268,11 +268,7 @@ def expected_controls(ids):
 EXPECTED_ICONS = [(32, 4), (16, 4), (48, 8), (32, 8), (16, 8), (48, 32), (32, 32), (24, 32),
                   (20, 32), (16, 32)]
 
-# Where the loader reads the DPI awareness and the systems the program
-# declares it was tested on (Vista, 7, 8, 8.1, 10 and 11).
-ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
-DPI_AWARE = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware"
-COMPAT = "{urn:schemas-microsoft-com:compatibility.v1}"
+# Vista, 7, 8, 8.1, 10 and 11: the systems the program says it was made for.
 SUPPORTED_OS = ["{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
                 "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
                 "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"]
@@ -452,14 +448,11 @@ def check_manifests(c, res, ids):
                       if e.attrib.get("name") == wanted["name"]]
         c.equal("manifest %d depends on the common controls 6 only" % ident,
                 (identities, len(list(root.iter(ns + "dependentAssembly")))), ([wanted], 1))
-        c.equal("manifest %d declares system DPI awareness in the asm.v3 windowsSettings" % ident,
-                [e.text for app in root.findall(ASM_V3 + "application")
-                 for ws in app.findall(ASM_V3 + "windowsSettings")
-                 for e in ws.findall(DPI_AWARE)], ["true"])
-        c.equal("manifest %d lists the supportedOS of Vista to 10/11" % ident,
-                [e.attrib.get("Id") for comp in root.findall(COMPAT + "compatibility")
-                 for app in comp.findall(COMPAT + "application")
-                 for e in app.findall(COMPAT + "supportedOS")], SUPPORTED_OS)
+        v3, compat = "{urn:schemas-microsoft-com:asm.v3}", "{urn:schemas-microsoft-com:compatibility.v1}"
+        c.equal("manifest %d is system DPI aware" % ident, [e.text for e in root.findall(
+            "{0}application/{0}windowsSettings/{{http://schemas.microsoft.com/SMI/2005/WindowsSettings}}dpiAware".format(v3))], ["true"])
+        c.equal("manifest %d lists the supportedOS of Vista to 11" % ident, [e.get("Id") for e in root.findall(
+            "{0}compatibility/{0}application/{0}supportedOS".format(compat))], SUPPORTED_OS)
         tags = {e.tag.split("}")[-1] for e in root.iter()}
         c.check("manifest %d requests no execution level" % ident,
                 not tags & {"trustInfo", "requestedExecutionLevel", "requestedPrivileges"},
