@@ -448,11 +448,12 @@ def check_manifests(c, res, ids):
                       if e.attrib.get("name") == wanted["name"]]
         c.equal("manifest %d depends on the common controls 6 only" % ident,
                 (identities, len(list(root.iter(ns + "dependentAssembly")))), ([wanted], 1))
-        v3, compat = "{urn:schemas-microsoft-com:asm.v3}", "{urn:schemas-microsoft-com:compatibility.v1}"
-        c.equal("manifest %d is system DPI aware" % ident, [e.text for e in root.findall(
-            "{0}application/{0}windowsSettings/{{http://schemas.microsoft.com/SMI/2005/WindowsSettings}}dpiAware".format(v3))], ["true"])
-        c.equal("manifest %d lists the supportedOS of Vista to 11" % ident, [e.get("Id") for e in root.findall(
-            "{0}compatibility/{0}application/{0}supportedOS".format(compat))], SUPPORTED_OS)
+        dpi = "{0}application/{0}windowsSettings/{1}dpiAware".format(
+            "{urn:schemas-microsoft-com:asm.v3}", "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}")
+        c.equal("manifest %d is system DPI aware" % ident, [e.text for e in root.findall(dpi)], ["true"])
+        systems = "{0}compatibility/{0}application/{0}supportedOS".format("{urn:schemas-microsoft-com:compatibility.v1}")
+        c.equal("manifest %d lists the supportedOS of Vista to 11" % ident,
+                [e.get("Id") for e in root.findall(systems)], SUPPORTED_OS)
         tags = {e.tag.split("}")[-1] for e in root.iter()}
         c.check("manifest %d requests no execution level" % ident,
                 not tags & {"trustInfo", "requestedExecutionLevel", "requestedPrivileges"},

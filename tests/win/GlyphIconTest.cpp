@@ -254,11 +254,13 @@ KOVIX_CHILD_MODE(icons_at_dpi)
     }
     std::wstring const program = wintest::folderOf(ownExecutablePath()) + L"\\KOVIX Tool.exe";
     HWND const window = wintest::createTestWindow(L"icon");
-    SetWindowLongPtrW(window, GWLP_HINSTANCE, LONG_PTR(LoadLibraryExW(program.c_str(), nullptr, 2)));
+    HMODULE const module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    SetWindowLongPtrW(window, GWLP_HINSTANCE, LONG_PTR(module));
     HICON own = nullptr; // as the shell takes it from the file
     ExtractIconExW(program.c_str(), 0, nullptr, &own, 1);
     IconImage const got = readIcon(getWindowIcon(window)), shell = readIcon(own);
-    EXPECT_TRUE(got.size == size && shell.size == size && !memcmp(got.colour, shell.colour, sizeof(got.colour)));
+    EXPECT_EQ(size, got.size);
+    EXPECT_TRUE(shell.size == size && !memcmp(got.colour, shell.colour, sizeof(got.colour)));
     return wintest::childTestResult(); // the process's end frees the rest
 }
 
@@ -266,7 +268,8 @@ TEST(GlyphIcon, AtEveryDpiTheIconsTakeTheSmallIconSizeAndHoldTheLetterWhole)
 {
     for (int const dpi : {96, 120, 144, 192}) {
         wintest::ScopedLogPixels const setting{DWORD(dpi)}; // read when a process starts
-        EXPECT_EQ(0, runProcess(ownExecutablePath(), L"--child icons_at_dpi " + std::to_wstring(dpi / 6))) << dpi;
+        std::wstring const size = std::to_wstring(dpi / 6); // 16 px at 96 DPI
+        EXPECT_EQ(0, runProcess(ownExecutablePath(), L"--child icons_at_dpi " + size)) << dpi;
     }
 }
 
