@@ -32,11 +32,26 @@ LockRow const& rowOf(LockKey lock)
 
 } // namespace
 
-int glyphLeft(int widthOfH)
+int glyphLeft(int iconWidth, int widthOfH)
 {
     // 64-bit so that no font metric, however absurd, overflows.
-    int64_t const left = (int64_t(kGlyphIconSize) - widthOfH) / 2 + 1;
+    int64_t const left = (int64_t(iconWidth) - widthOfH) / 2 + 1;
     return int(left);
+}
+
+int fittedGlyphFontHeight(int fontHeight, int cellHeight, int iconHeight)
+{
+    if (cellHeight <= iconHeight || iconHeight <= 0)
+        return fontHeight;
+    // 0 asks for the default size; a cell as high as the icon is the aim.
+    if (fontHeight == 0)
+        return iconHeight;
+    int64_t const size = fontHeight < 0 ? -int64_t(fontHeight) : int64_t(fontHeight);
+    // Below the size, as the icon is lower than the cell; at least 1.
+    int64_t scaled = size * iconHeight / cellHeight;
+    if (scaled < 1)
+        scaled = 1;
+    return int(fontHeight < 0 ? -scaled : scaled);
 }
 
 int lockVirtualKey(LockKey lock)

@@ -1,15 +1,22 @@
-// Where a lock glyph sits in its 16x16 icon, and the table of the three
-// lock keys: what is polled, in which order, and what each icon shows.
+// Where a lock glyph sits in its icon (the shell's small-icon size: 16x16
+// at 96 DPI), and the table of the three lock keys: what is polled, in
+// which order, and what each icon shows.
 #pragma once
 
 #include <stddef.h>
 
-int const kGlyphIconSize = 16;
+// Left edge of a glyph in an icon `iconWidth` pixels wide, given the width
+// of "H" in the glyph font. "H" places every letter alike, so "a" and "A" do
+// not jump sideways when Caps Lock toggles. Very wide fonts give 0 or a
+// negative edge, as computed.
+int glyphLeft(int iconWidth, int widthOfH);
 
-// Left edge of a glyph given the width of "H" in the glyph font. "H" places
-// every letter alike, so "a" and "A" do not jump sideways when Caps Lock
-// toggles. Very wide fonts give 0 or a negative edge, as computed.
-int glyphLeft(int widthOfH);
+// The LOGFONT height to try next so that the glyph font's character cell
+// (`cellHeight` pixels, drawn from the top edge) fits an icon `iconHeight`
+// high: `fontHeight` itself when the cell fits, else one scaled down by
+// iconHeight / cellHeight, truncated (so smaller, down to 1), keeping the
+// sign's meaning (negative: character height; positive or 0: cell height).
+int fittedGlyphFontHeight(int fontHeight, int cellHeight, int iconHeight);
 
 enum class LockKey { Scroll, Caps, Num };
 

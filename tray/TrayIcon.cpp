@@ -90,9 +90,7 @@ void TrayIcon::init(HWND ownerWindow, HINSTANCE instanceHandle, UINT callbackMes
     iconData.uCallbackMessage = callbackMessage;
     iconData.uID = id;
 
-    LOGFONTW font = {};
-    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0);
-    glyphFont = CreateFontIndirectW(&font);
+    glyphFont = makeGlyphFont();
     live = true;
 }
 

@@ -6,9 +6,11 @@ Regenerate both icon files (run from anywhere, then commit the results):
 
     python3 app/icons/make_icons.py
 
-kovix.ico and kovix_small.ico hold the same eight images, in the order the
+kovix.ico and kovix_small.ico hold the same ten images, in the order the
 resource script's icon groups list them: 32 and 16 pixels in 16 colours,
-48, 32 and 16 in 256 colours, 48, 32 and 16 in 32 bits with alpha. Every
+48, 32 and 16 in 256 colours, 48, 32, 24, 20 and 16 in 32 bits with alpha
+(24 and 20 are the small-icon sizes at 144 and 120 DPI, drawn rather than
+stretched from 32 or 16). Every
 image is a DIB (BITMAPINFOHEADER, colour bitmap, 1-bit mask), never PNG, so
 that every Windows version can show it.
 """
@@ -17,7 +19,8 @@ import os
 import struct
 
 # Sizes and colour depths, in file order.
-IMAGES = [(32, 4), (16, 4), (48, 8), (32, 8), (16, 8), (48, 32), (32, 32), (16, 32)]
+IMAGES = [(32, 4), (16, 4), (48, 8), (32, 8), (16, 8), (48, 32), (32, 32), (24, 32), (20, 32),
+          (16, 32)]
 
 # The standard 16-colour VGA palette, as (r, g, b).
 VGA = [

@@ -20,13 +20,22 @@ TEST(GlyphLeft, FontWidthsAndTruncationTowardZero)
     // -3 / 2 = -1, rounded toward zero, not down.
     int const rows[][2] = {{10, 4}, {17, 1}, {18, 0}, {19, 0}, {21, -1}, {40, -11}, {1, 8}, {0, 9}};
     for (auto const& row : rows)
-        EXPECT_EQ(row[1], glyphLeft(row[0])) << "width " << row[0];
-    for (int width = 0; width <= kGlyphIconSize; width += 2) {
-        int const spaceRight = kGlyphIconSize - (glyphLeft(width) + width);
-        EXPECT_EQ(spaceRight + 2, glyphLeft(width)) << "even widths sit one pixel right of centre";
+        EXPECT_EQ(row[1], glyphLeft(16, row[0])) << "width " << row[0];
+    for (int width = 0; width <= 16; width += 2) {
+        int const spaceRight = 16 - (glyphLeft(16, width) + width);
+        EXPECT_EQ(spaceRight + 2, glyphLeft(16, width)) << "even widths sit one pixel right of centre";
     }
-    EXPECT_LT(glyphLeft(INT_MAX), 0);
-    EXPECT_GT(glyphLeft(INT_MIN), 0);
+    EXPECT_LT(glyphLeft(16, INT_MAX), 0);
+    EXPECT_GT(glyphLeft(16, INT_MIN), 0);
+}
+
+TEST(FittedGlyphFontHeight, ACellTooHighShrinksKeepingTheHeightsMeaning)
+{
+    // {font height, its cell, icon height, next font height}
+    int const rows[][4] = {{-11, 13, 16, -11}, {-17, 20, 16, -13}, {20, 20, 16, 16}, {-12, 13, 12, -11},
+                           {0, 19, 16, 16}, {-1, 40, 16, -1}, {-9, 30, 0, -9}, {INT_MIN + 1, INT_MAX, 16, -16}};
+    for (auto const& row : rows)
+        EXPECT_EQ(row[3], fittedGlyphFontHeight(row[0], row[1], row[2])) << row[0] << " in " << row[2];
 }
 
 TEST(LockTable, PollOrderKeysRecordsAndTexts)

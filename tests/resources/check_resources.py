@@ -265,7 +265,13 @@ def expected_controls(ids):
         (-1, ATOM_STATIC, STATIC_TEXT, None),
     ]
 
-EXPECTED_ICONS = [(32, 4), (16, 4), (48, 8), (32, 8), (16, 8), (48, 32), (32, 32), (16, 32)]
+EXPECTED_ICONS = [(32, 4), (16, 4), (48, 8), (32, 8), (16, 8), (48, 32), (32, 32), (24, 32),
+                  (20, 32), (16, 32)]
+
+# Vista, 7, 8, 8.1, 10 and 11: the systems the program says it was made for.
+SUPPORTED_OS = ["{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"]
 
 EXPECTED_VERSION_STRINGS = [
     ("FileDescription", "KOVIX Tool"),
@@ -442,6 +448,12 @@ def check_manifests(c, res, ids):
                       if e.attrib.get("name") == wanted["name"]]
         c.equal("manifest %d depends on the common controls 6 only" % ident,
                 (identities, len(list(root.iter(ns + "dependentAssembly")))), ([wanted], 1))
+        dpi = "{0}application/{0}windowsSettings/{1}dpiAware".format(
+            "{urn:schemas-microsoft-com:asm.v3}", "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}")
+        c.equal("manifest %d is system DPI aware" % ident, [e.text for e in root.findall(dpi)], ["true"])
+        systems = "{0}compatibility/{0}application/{0}supportedOS".format("{urn:schemas-microsoft-com:compatibility.v1}")
+        c.equal("manifest %d lists the supportedOS of Vista to 11" % ident,
+                [e.get("Id") for e in root.findall(systems)], SUPPORTED_OS)
         tags = {e.tag.split("}")[-1] for e in root.iter()}
         c.check("manifest %d requests no execution level" % ident,
                 not tags & {"trustInfo", "requestedExecutionLevel", "requestedPrivileges"},

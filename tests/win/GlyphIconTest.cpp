@@ -19,23 +19,24 @@ COLORREF const kGreen = RGB(0, 255, 0);
 COLORREF const kYellow = RGB(255, 255, 0);
 COLORREF const kBlack = RGB(0, 0, 0);
 
-// An icon's 16x16 colour image and mask, top row first.
+// An icon's square colour image and mask (up to 32x32), top row first.
 struct IconImage {
     bool valid = false;
-    COLORREF colour[16][16] = {};
-    bool transparent[16][16] = {};
+    int size = 16;
+    COLORREF colour[32][32] = {};
+    bool transparent[32][32] = {};
 };
 
-bool readBitmap(HDC dc, HBITMAP bitmap, DWORD (&pixels)[16 * 16])
+bool readBitmap(HDC dc, HBITMAP bitmap, int size, DWORD (&pixels)[32 * 32])
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = 16;
-    info.bmiHeader.biHeight = -16;
+    info.bmiHeader.biWidth = size;
+    info.bmiHeader.biHeight = -size;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    return GetDIBits(dc, bitmap, 0, 16, pixels, &info, DIB_RGB_COLORS) == 16;
+    return GetDIBits(dc, bitmap, 0, UINT(size), pixels, &info, DIB_RGB_COLORS) == size;
 }
 
 IconImage readIcon(HICON icon)
@@ -45,17 +46,18 @@ IconImage readIcon(HICON icon)
     if (icon == nullptr || !GetIconInfo(icon, &info))
         return image;
     HDC const screen = GetDC(nullptr);
-    DWORD colour[16 * 16] = {};
-    DWORD mask[16 * 16] = {};
+    DWORD colour[32 * 32] = {};
+    DWORD mask[32 * 32] = {};
     BITMAP size = {};
     GetObjectW(info.hbmMask, sizeof(size), &size);
-    image.valid = info.hbmColor != nullptr && size.bmWidth == 16 && size.bmHeight == 16 &&
-                  readBitmap(screen, info.hbmColor, colour) && readBitmap(screen, info.hbmMask, mask);
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) {
-            DWORD const bgrx = colour[y * 16 + x];
+    int const n = image.size = size.bmWidth <= 32 ? int(size.bmWidth) : 0;
+    image.valid = info.hbmColor != nullptr && n > 0 && size.bmHeight == n &&
+                  readBitmap(screen, info.hbmColor, n, colour) && readBitmap(screen, info.hbmMask, n, mask);
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            DWORD const bgrx = colour[y * n + x];
             image.colour[y][x] = RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
-            image.transparent[y][x] = (mask[y * 16 + x] & 0xFFFFFF) != 0;
+            image.transparent[y][x] = (mask[y * n + x] & 0xFFFFFF) != 0;
         }
     }
     ReleaseDC(nullptr, screen);
@@ -78,8 +80,8 @@ COLORREF const kSeeThrough = CLR_INVALID;
 int countPixels(IconImage const& image, COLORREF colour)
 {
     int count = 0;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
+    for (int y = 0; y < image.size; ++y)
+        for (int x = 0; x < image.size; ++x)
             count += colour == kSeeThrough ? image.transparent[y][x]
                                            : !image.transparent[y][x] && image.colour[y][x] == colour;
     return count;
@@ -93,6 +95,16 @@ int leftmostInk(IconImage const& image, COLORREF background)
             if (image.transparent[y][x] || image.colour[y][x] != background)
                 return x;
     return 16;
+}
+
+// Ink on the square's outer ring, where a letter cut off by the square shows.
+int inkOnTheEdge(IconImage const& image, COLORREF background)
+{
+    int ink = 0, last = image.size - 1;
+    for (int y = 0; y <= last; ++y)
+        for (int x = 0; x <= last; x += y % last == 0 || x == last ? 1 : last)
+            ink += image.transparent[y][x] || image.colour[y][x] != background;
+    return ink;
 }
 
 HFONT iconTitleFont()
@@ -177,7 +189,7 @@ TEST(GlyphIcon, TheWidthOfHPlacesEveryGlyph)
 {
     for (int const height : {-9, -11, -13, -16, -20}) {
         HFONT const font = plainFont(height);
-        int const left = glyphLeft(widthOfH(font));
+        int const left = glyphLeft(16, widthOfH(font));
         IconImage const h = render(L"H", kGreen, kRed, font);
         ASSERT_TRUE(h.valid);
         int const hInk = leftmostInk(h, kRed);
@@ -228,23 +240,43 @@ TEST(GlyphIcon, BenchmarkOneRender)
     DeleteObject(font);
 }
 
-TEST(WindowIcon, TheWindowsOwnSmallIconAsACopyElseTheShellsIcon)
+// Child: at this DPI the lock glyphs and the main icon are argv[0] pixels
+// square, each letter whole inside, the main icon the program's own picture.
+KOVIX_CHILD_MODE(icons_at_dpi)
+{
+    int const size = argc > 0 ? _wtoi(argv[0]) : 0;
+    HFONT const font = makeGlyphFont();
+    for (wchar_t const* glyph : {L"N", L"A", L"a", L"S"}) {
+        IconImage const image = render(glyph, kGreen, kRed, font);
+        EXPECT_EQ(size, image.size);
+        EXPECT_LT(countPixels(image, kRed), size * size - 8) << "the letter is drawn";
+        EXPECT_EQ(0, inkOnTheEdge(image, kRed)) << "the letter is cut off at " << size << " px";
+    }
+    std::wstring const program = wintest::folderOf(ownExecutablePath()) + L"\\KOVIX Tool.exe";
+    HWND const window = wintest::createTestWindow(L"icon");
+    HMODULE const module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    SetWindowLongPtrW(window, GWLP_HINSTANCE, LONG_PTR(module));
+    HICON own = nullptr; // as the shell takes it from the file
+    ExtractIconExW(program.c_str(), 0, nullptr, &own, 1);
+    IconImage const got = readIcon(getWindowIcon(window)), shell = readIcon(own);
+    EXPECT_EQ(size, got.size);
+    EXPECT_TRUE(shell.size == size && !memcmp(got.colour, shell.colour, sizeof(got.colour)));
+    return wintest::childTestResult(); // the process's end frees the rest
+}
+
+TEST(GlyphIcon, AtEveryDpiTheIconsTakeTheSmallIconSizeAndHoldTheLetterWhole)
+{
+    for (int const dpi : {96, 120, 144, 192}) {
+        wintest::ScopedLogPixels const setting{DWORD(dpi)}; // read when a process starts
+        std::wstring const size = std::to_wstring(dpi / 6); // 16 px at 96 DPI
+        EXPECT_EQ(0, runProcess(ownExecutablePath(), L"--child icons_at_dpi " + size)) << dpi;
+    }
+}
+
+TEST(WindowIcon, TheWindowsOwnSmallIconAsACopyElseItsModulesIcon)
 {
     HWND const window = wintest::createTestWindow(L"icon");
     ASSERT_NE(nullptr, window);
-    HICON const icon = getWindowIcon(window);
-    ASSERT_NE(nullptr, icon);
-    SHFILEINFOW info = {};
-    SHGetFileInfoW(ownExecutablePath().c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof(info),
-                   SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
-    ASSERT_NE(nullptr, info.hIcon);
-    IconImage const got = readIcon(icon);
-    IconImage const shell = readIcon(info.hIcon);
-    ASSERT_TRUE(got.valid);
-    EXPECT_EQ(0, memcmp(got.colour, shell.colour, sizeof(got.colour)));
-    EXPECT_EQ(0, memcmp(got.transparent, shell.transparent, sizeof(got.transparent)));
-    EXPECT_TRUE(DestroyIcon(icon)) << "the caller owns it";
-    DestroyIcon(info.hIcon);
     HICON const forNothing = getWindowIcon(nullptr);
     EXPECT_NE(nullptr, forNothing);
     DestroyIcon(forNothing);
