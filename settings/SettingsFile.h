@@ -26,7 +26,8 @@ private:
 enum class SettingsReadResult {
     Read,           // the file held at least one character
     MissingOrEmpty, // safe to create with the default contents
-    Unreadable,     // exists but cannot be read (locked, no rights, a folder, too large): never overwrite it
+    Unreadable,     // exists but cannot be read (held by another program past a short wait, no
+                    // rights, a folder, too large): never overwrite it
 };
 
 // Stateless: any two instances behave alike.

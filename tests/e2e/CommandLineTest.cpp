@@ -91,7 +91,7 @@ protected:
 
 TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
 {
-    deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported"); // so that Apply asks
+    ASSERT_TRUE(installUnpreparedDriver());
     DisplayChangeLog log;
     HWND const main = startFirst();
     ASSERT_NE(nullptr, main);
@@ -231,7 +231,7 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
 
 TEST_F(CommandLine, ALaterStartDuringTheStartCommandsQuestionIsToldBusy)
 {
-    deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported"); // so that Apply asks
+    ASSERT_TRUE(installUnpreparedDriver());
     std::string scaled = kInTraySettings;
     scaled.replace(scaled.find("Scaling=0"), 9, "Scaling=1");
     ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), scaled));

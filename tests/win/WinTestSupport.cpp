@@ -275,6 +275,21 @@ bool readRegistryValue(HKEY root, wchar_t const* path, wchar_t const* name, DWOR
     return result == ERROR_SUCCESS;
 }
 
+bool createRegistryKey(HKEY root, wchar_t const* path)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool deleteRegistryKey(HKEY root, wchar_t const* path)
+{
+    LONG const result = RegDeleteKeyW(root, path);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
 KeyLock::KeyLock(HKEY root, wchar_t const* path, REGSAM view)
 {
     if (RegOpenKeyExW(root, path, 0, READ_CONTROL | WRITE_DAC | view, &key_) != ERROR_SUCCESS) {
