@@ -34,7 +34,10 @@ public:
         return false;
     }
     // The open found no such key (rather than refusing it).
-    bool missing() const { return status_ == ERROR_FILE_NOT_FOUND || status_ == ERROR_PATH_NOT_FOUND; }
+    bool missing() const
+    {
+        return status_ == ERROR_FILE_NOT_FOUND || status_ == ERROR_PATH_NOT_FOUND;
+    }
     // Open for writing, creating the key and any missing parents.
     bool openOrCreate(HKEY root, wchar_t const* path)
     {

@@ -91,7 +91,8 @@ protected:
 
 TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
 {
-    ASSERT_TRUE(installUnpreparedDriver());
+    ASSERT_TRUE(wintest::createRegistryKey(HKEY_LOCAL_MACHINE, kDriverKey));
+    deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported"); // so that Apply asks
     DisplayChangeLog log;
     HWND const main = startFirst();
     ASSERT_NE(nullptr, main);
@@ -231,7 +232,8 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
 
 TEST_F(CommandLine, ALaterStartDuringTheStartCommandsQuestionIsToldBusy)
 {
-    ASSERT_TRUE(installUnpreparedDriver());
+    ASSERT_TRUE(wintest::createRegistryKey(HKEY_LOCAL_MACHINE, kDriverKey));
+    deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported"); // so that Apply asks
     std::string scaled = kInTraySettings;
     scaled.replace(scaled.find("Scaling=0"), 9, "Scaling=1");
     ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), scaled));

@@ -140,27 +140,21 @@ TEST_F(StartupMode, SettingsHeldByAnotherProgramChangeNeitherTheModeNorTheDriver
 {
     // As the last start left the machine: 1024x768, downscaling on.
     ASSERT_EQ(DISP_CHANGE_SUCCESSFUL, wintest::changeScreenMode(1024, 768));
-    ASSERT_TRUE(waitUntil([] { return wintest::screenIs(1024, 768); }));
-    wchar_t const enabled[] = L"Display1_DownScalingEnabled";
-    MachineValuesGuard const driver(kDriverKey, {enabled});
-    ASSERT_TRUE(writeMachineValue(kDriverKey, enabled, REG_BINARY, std::string("\x01\0\0\0", 4)));
+    std::string const on("\x01\0\0\0", 4);
+    MachineValuesGuard const driver(kDriverKey, {L"Display1_DownScalingEnabled"});
+    ASSERT_TRUE(writeMachineValue(kDriverKey, L"Display1_DownScalingEnabled", REG_BINARY, on));
     std::string const settings = settingsSaving("1024,768", "1");
     std::wstring const file = folder_.file(L"Resolution.ini");
     ASSERT_TRUE(writeFileBytes(file, settings));
     // A virus scanner holds it without read sharing for the whole start.
     HANDLE const held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    log_.settled();
-    log_.clear();
     EXPECT_TRUE(tool_.start());
-    HWND const window = tool_.waitForMainWindow();
+    EXPECT_NE(nullptr, tool_.waitForMainWindow());
     CloseHandle(held);
-    ASSERT_NE(nullptr, window);
 
     EXPECT_TRUE(waitForBalloon(
         L"The settings could not be read; KOVIX Tool shows the defaults and changed nothing."));
-    EXPECT_TRUE(log_.settled().empty()) << "switched to " << log_.changes().front();
-    EXPECT_EQ("1024x768", host::screenSize());
-    EXPECT_EQ(std::string("\x01\0\0\0", 4), readMachineValue(kDriverKey, enabled));
+    EXPECT_EQ(std::vector<std::string>{"1024x768"}, log_.settled()) << "the test's own switch only";
+    EXPECT_EQ(on, readMachineValue(kDriverKey, L"Display1_DownScalingEnabled"));
     EXPECT_EQ(settings, readFileBytes(file));
 }

@@ -1,7 +1,5 @@
 #include "tests/e2e/ToolProcess.h"
 
-#include "tests/e2e/ToolChecks.h"
-
 #include <commctrl.h>
 #include <tlhelp32.h>
 #include <stdlib.h>
@@ -526,15 +524,6 @@ void deleteMachineValue(wchar_t const* keyPath, wchar_t const* valueName, REGSAM
         return;
     RegDeleteValueW(key, valueName);
     RegCloseKey(key);
-}
-
-bool installUnpreparedDriver()
-{
-    if (!wintest::createRegistryKey(HKEY_LOCAL_MACHINE, kDriverKey))
-        return false;
-    deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported");
-    deleteMachineValue(kDriverKey, L"PruningMode");
-    return true;
 }
 
 MachineValuesGuard::MachineValuesGuard(wchar_t const* keyPath,

@@ -178,11 +178,6 @@ bool writeMachineValue(wchar_t const* keyPath, wchar_t const* valueName, DWORD t
 void deleteMachineValue(wchar_t const* keyPath, wchar_t const* valueName,
                         REGSAM view = toolRegistryView());
 
-// The graphics driver's key as a machine with that driver has it before the
-// program prepared it for downscaling (so that Apply asks): present,
-// without the set-up's two values.
-bool installUnpreparedDriver();
-
 // Takes note of HKEY_LOCAL_MACHINE values and puts them back as they were
 // (or deletes them again) when it goes.
 class MachineValuesGuard {

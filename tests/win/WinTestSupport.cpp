@@ -278,16 +278,10 @@ bool readRegistryValue(HKEY root, wchar_t const* path, wchar_t const* name, DWOR
 bool createRegistryKey(HKEY root, wchar_t const* path)
 {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool deleteRegistryKey(HKEY root, wchar_t const* path)
-{
-    LONG const result = RegDeleteKeyW(root, path);
-    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    LONG const result = RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
+    if (result == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return result == ERROR_SUCCESS;
 }
 
 KeyLock::KeyLock(HKEY root, wchar_t const* path, REGSAM view)

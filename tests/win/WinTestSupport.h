@@ -78,10 +78,8 @@ long gdiObjectCount();
 bool readRegistryValue(HKEY root, wchar_t const* path, wchar_t const* name, DWORD& type,
                        std::string& data);
 
-// A key (with the keys above it) as a machine with the program that owns it
-// has it, or gone (with no subkeys) as on a machine without that program.
+// A key and the keys above it, as a machine with their program has them.
 bool createRegistryKey(HKEY root, wchar_t const* path);
-bool deleteRegistryKey(HKEY root, wchar_t const* path);
 
 // Denies everyone the writing of values and subkeys of an existing key, as
 // Windows does for an account without administrator rights, until it goes;
