@@ -48,8 +48,6 @@ void ToolController::loadSettings()
     wchar_t const* text = settingsFile.loadOrCreate(L"Resolution.ini", defaults, settingsPath,
                                                     content, whole, &read);
     settingsUnread = read == SettingsReadResult::Unreadable;
-    // The defaults standing in for unread settings must change nothing
-    // outside the program: not the driver here, not the mode at the build.
     if (settingsUnread)
         startupNotice = kSettingsUnreadNotice;
 

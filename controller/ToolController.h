@@ -118,7 +118,8 @@ public:
     wchar_t settingsPath[kSettingsPathCapacity] = {};
     // Resolution.ini exists but could not be read at load (held open by
     // another program, no rights): the defaults stand in for settings never
-    // loaded, so no save may replace the file.
+    // loaded, so no save may replace the file, and the start sets neither
+    // the driver nor the mode from them.
     bool settingsUnread = false;
     // What went wrong at load, for an error balloon once the main icon is in.
     wchar_t const* startupNotice = nullptr;

@@ -42,8 +42,9 @@ public:
     // result would not fit MAX_PATH (a cut path would name another file).
     void buildPath(wchar_t const* fileName, wchar_t (&dest)[kSettingsPathCapacity]) const;
 
-    // Reads the whole file, CR LF turned into '\n'. On any result but Read
-    // `dest` is left unchanged.
+    // Reads the whole file, CR LF turned into '\n'; a file another program
+    // holds without read sharing is waited for a moment. On any result but
+    // Read `dest` is left unchanged.
     SettingsReadResult readText(wchar_t const* path, SettingsBuffer& dest) const;
 
     // Replaces the file atomically: the text goes to a temporary file in the
