@@ -81,8 +81,7 @@ void ToolController::apply()
 
     // 6-7. Downscaling; the set-up may ask questions and ask for a restart.
     scaling = isChecked(scalingCheck);
-    writeDownscalingEnabled(scaling);
-    bool const restartWanted = scaling && offerDownscalingSetup();
+    bool const restartWanted = applyDownscaling();
 
     // 8-9. The display.
     carryOutSwitch(planApplySwitch(detectCurrentMode(), mode, scaling, lastAppliedScaling));

@@ -122,6 +122,7 @@ void ToolController::buildWindow()
                  SWP_NOMOVE | SWP_NOZORDER);
 
     restoreStartupMode();
+    showStartupNotice();
 
     ShowWindow(main, SW_SHOWNORMAL);
     UpdateWindow(main);

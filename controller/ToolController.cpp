@@ -10,6 +10,9 @@ namespace {
 // The lock icons go into the notification area in this order.
 LockKey const kLockAddOrder[] = {LockKey::Num, LockKey::Caps, LockKey::Scroll};
 
+wchar_t const kSettingsUnreadNotice[] =
+    L"The settings could not be read; KOVIX Tool shows the defaults and changed nothing.";
+
 } // namespace
 
 ToolController::ToolController(HWND window)
@@ -45,14 +48,16 @@ void ToolController::loadSettings()
     wchar_t const* text = settingsFile.loadOrCreate(L"Resolution.ini", defaults, settingsPath,
                                                     content, whole, &read);
     settingsUnread = read == SettingsReadResult::Unreadable;
+    if (settingsUnread)
+        startupNotice = kSettingsUnreadNotice;
 
     runAtStartup = startsWithWindows();
     mode = readModeSetting(text);
     scaling = readFlagSetting(text, L"Scaling", false);
 
     // The driver follows the file at every start, before anything touches the display.
-    BYTE const enabled[4] = {BYTE(scaling ? 1 : 0), 0, 0, 0};
-    registry.writeBinary(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingEnabledValue, enabled, 4);
+    if (!settingsUnread)
+        setDriverFromSettings();
 
     minimized = readFlagSetting(text, L"Minimized", false);
     kbInd = readFlagSetting(text, L"KbInd", true);
@@ -151,10 +156,21 @@ void ToolController::retryTrayIcons()
     if (!main.added)
         return; // again at the next tick
     KillTimer(mainWindow, kTrayRetryTimerId);
+    showStartupNotice();
     // The lock icons were refused along with it; they show the state the
     // poll has kept following meanwhile.
     for (LockKey const lock : kLockAddOrder) {
         if (lockIconEnabled(lock))
             addLockIcon(lock, trayIcons[lockTrayIndex(lock)].lockOn);
     }
+}
+
+void ToolController::showStartupNotice()
+{
+    // Without the main icon there is nowhere to show it: the tray retry
+    // calls again once the shell takes the icon.
+    if (startupNotice == nullptr || !trayIcons[0].added)
+        return;
+    showErrorNotice(startupNotice);
+    startupNotice = nullptr;
 }

@@ -63,7 +63,14 @@ public:
     void pollLockKeys();
 
     // Downscaling of the graphics driver, and the restart it may need.
-    void writeDownscalingEnabled(bool enabled);
+    RegistryWrite writeDownscalingEnabled(bool enabled);
+    // At start: the driver follows the saved `scaling`; a refusal is kept
+    // for startupNotice.
+    void setDriverFromSettings();
+    // At Apply: the driver follows `scaling`, and with scaling on it is
+    // prepared when it never was; says in a box what kept the driver from
+    // following. True when the user wants the restart.
+    bool applyDownscaling();
     // Asks, prepares the driver and asks for a restart; true when the user
     // wants the restart (requestRestart then starts it).
     bool offerDownscalingSetup();
@@ -111,8 +118,11 @@ public:
     wchar_t settingsPath[kSettingsPathCapacity] = {};
     // Resolution.ini exists but could not be read at load (held open by
     // another program, no rights): the defaults stand in for settings never
-    // loaded, so no save may replace the file.
+    // loaded, so no save may replace the file, and the start sets neither
+    // the driver nor the mode from them.
     bool settingsUnread = false;
+    // What went wrong at load, for an error balloon once the main icon is in.
+    wchar_t const* startupNotice = nullptr;
     bool scaling = false;
     bool runAtStartup = false;
     bool minimized = false;
@@ -137,6 +147,7 @@ public:
 
 private:
     void loadSettings();
+    void showStartupNotice();
     void setUpTrayIcons();
     bool lockIconEnabled(LockKey lock) const;
 };

@@ -2,10 +2,53 @@
 // needed before the driver honours them.
 #include "controller/ToolController.h"
 
-void ToolController::writeDownscalingEnabled(bool enabled)
+namespace {
+
+wchar_t const kNoDownscalingText[] =
+    L"This computer's graphics driver offers no downscaling.\n"
+    L"\"Enable scaling\" is saved, but it changes nothing here.";
+wchar_t const kScalingRefusedText[] =
+    L"Changing downscaling needs administrator rights!\n"
+    L"The graphics driver was not changed.";
+wchar_t const kScalingNotSetNotice[] =
+    L"Downscaling was not set as saved: changing it needs administrator rights.";
+
+void showError(HWND owner, wchar_t const* text)
+{
+    MessageBoxW(owner, text, L"Error!", MB_OK | MB_ICONERROR);
+}
+
+} // namespace
+
+RegistryWrite ToolController::writeDownscalingEnabled(bool enabled)
 {
     BYTE const value[4] = {BYTE(enabled ? 1 : 0), 0, 0, 0};
-    registry.writeBinary(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingEnabledValue, value, 4);
+    return registry.writeBinary(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingEnabledValue,
+                                value, 4);
+}
+
+void ToolController::setDriverFromSettings()
+{
+    // Without the driver's key there is nothing to set and nothing to say.
+    if (writeDownscalingEnabled(scaling) == RegistryWrite::Refused)
+        startupNotice = kScalingNotSetNotice;
+}
+
+bool ToolController::applyDownscaling()
+{
+    RegistryWrite const written = writeDownscalingEnabled(scaling);
+    if (written == RegistryWrite::NoKey) {
+        if (scaling)
+            showError(mainWindow, kNoDownscalingText);
+        return false;
+    }
+    if (written == RegistryWrite::Refused) {
+        // The set-up writes the same key: asking for it would only end in
+        // a second refusal.
+        showError(mainWindow, kScalingRefusedText);
+        return false;
+    }
+    return scaling && offerDownscalingSetup();
 }
 
 bool ToolController::offerDownscalingSetup()
@@ -20,10 +63,8 @@ bool ToolController::offerDownscalingSetup()
         return false;
     if (!prepareDriverForDownscaling()) {
         // A restart would change nothing; the next Apply asks again.
-        MessageBoxW(mainWindow,
-                    L"Preparing downscaling needs administrator rights!\n"
-                    L"Nothing was changed.",
-                    L"Error!", MB_OK | MB_ICONERROR);
+        showError(mainWindow, L"Preparing downscaling needs administrator rights!\n"
+                              L"Nothing was changed.");
         return false;
     }
     return MessageBoxW(mainWindow,
@@ -36,10 +77,11 @@ bool ToolController::prepareDriverForDownscaling()
 {
     DWORD const supported = 1;
     DWORD const pruningMode = 0;
-    if (!registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingSupportedValue,
-                             &supported, 1))
+    if (!valueInPlace(registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath,
+                                          kDownScalingSupportedValue, &supported, 1)))
         return false;
-    if (registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, kPruningModeValue, &pruningMode, 1))
+    if (valueInPlace(registry.writeDword(HKEY_LOCAL_MACHINE, kDriverKeyPath, kPruningModeValue,
+                                         &pruningMode, 1)))
         return true;
     // Half a preparation would stop the questions for good: take it back.
     registry.deleteValue(HKEY_LOCAL_MACHINE, kDriverKeyPath, kDownScalingSupportedValue);

@@ -81,5 +81,8 @@ void ToolController::carryOutSwitch(SwitchPlan plan)
 
 void ToolController::restoreStartupMode()
 {
+    // The mode of settings never read is not known.
+    if (settingsUnread)
+        return;
     carryOutSwitch(planStartupSwitch(detectCurrentMode(), mode, scaling));
 }

@@ -1,5 +1,7 @@
 #include "settings/RegistryStore.h"
 
+#include <string.h>
+
 wchar_t const kRunKeyPath[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Run";
 wchar_t const kUserRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 wchar_t const kRunValueName[] = L"KOVIX Tool";
@@ -25,7 +27,16 @@ public:
     // but not write it must still see what is there.
     bool open(HKEY root, wchar_t const* path, REGSAM access)
     {
-        return RegOpenKeyExW(root, path, 0, access, &key_) == ERROR_SUCCESS;
+        status_ = RegOpenKeyExW(root, path, 0, access, &key_);
+        if (status_ == ERROR_SUCCESS)
+            return true;
+        key_ = nullptr;
+        return false;
+    }
+    // The open found no such key (rather than refusing it).
+    bool missing() const
+    {
+        return status_ == ERROR_FILE_NOT_FOUND || status_ == ERROR_PATH_NOT_FOUND;
     }
     // Open for writing, creating the key and any missing parents.
     bool openOrCreate(HKEY root, wchar_t const* path)
@@ -40,7 +51,46 @@ public:
 
 private:
     HKEY key_ = nullptr;
+    LONG status_ = ERROR_SUCCESS;
 };
+
+// True when the value exists with this type and exactly these bytes.
+bool holds(HKEY key, wchar_t const* valueName, DWORD type, void const* data, DWORD size)
+{
+    BYTE stored[16];
+    if (size > sizeof(stored))
+        return false; // not compared: written
+    DWORD storedType = 0;
+    DWORD storedSize = sizeof(stored);
+    if (RegQueryValueExW(key, valueName, nullptr, &storedType, stored, &storedSize) != ERROR_SUCCESS)
+        return false; // absent, or longer than ours (ERROR_MORE_DATA)
+    return storedType == type && storedSize == size && memcmp(stored, data, size) == 0;
+}
+
+RegistryWrite updateExistingValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
+                                  DWORD type, void const* data, DWORD size)
+{
+    if (data == nullptr)
+        return RegistryWrite::Refused;
+    {
+        ScopedKey key;
+        if (!key.open(root, keyPath, KEY_QUERY_VALUE)) {
+            // Anything but a missing key may still take the write (a key
+            // this account may set but not read).
+            if (key.missing())
+                return RegistryWrite::NoKey;
+        } else if (holds(key.get(), valueName, type, data, size)) {
+            return RegistryWrite::Unchanged;
+        }
+    }
+    ScopedKey key;
+    if (!key.open(root, keyPath, KEY_SET_VALUE))
+        return key.missing() ? RegistryWrite::NoKey : RegistryWrite::Refused;
+    if (RegSetValueExW(key.get(), valueName, 0, type, static_cast<BYTE const*>(data), size) !=
+        ERROR_SUCCESS)
+        return RegistryWrite::Refused;
+    return RegistryWrite::Written;
+}
 
 bool writeValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName, DWORD type,
                 void const* data, DWORD size)
@@ -83,15 +133,17 @@ bool RegistryStore::writeString(HKEY root, wchar_t const* keyPath, wchar_t const
     return writeValue(root, keyPath, valueName, REG_SZ, text, size);
 }
 
-bool RegistryStore::writeBinary(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
-                                BYTE const* bytes, DWORD count) const
+RegistryWrite RegistryStore::writeBinary(HKEY root, wchar_t const* keyPath,
+                                         wchar_t const* valueName, BYTE const* bytes,
+                                         DWORD count) const
 {
-    return writeValue(root, keyPath, valueName, REG_BINARY, bytes, count == 0 ? 1 : count);
+    return updateExistingValue(root, keyPath, valueName, REG_BINARY, bytes, count == 0 ? 1 : count);
 }
 
-bool RegistryStore::writeDword(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
-                               DWORD const* units, DWORD count) const
+RegistryWrite RegistryStore::writeDword(HKEY root, wchar_t const* keyPath,
+                                        wchar_t const* valueName, DWORD const* units,
+                                        DWORD count) const
 {
     DWORD const size = (count == 0 ? 1 : count) * DWORD(sizeof(DWORD));
-    return writeValue(root, keyPath, valueName, REG_DWORD, units, size);
+    return updateExistingValue(root, keyPath, valueName, REG_DWORD, units, size);
 }

@@ -4,6 +4,20 @@
 
 #include <windows.h>
 
+// What became of a value set under a key of another program.
+enum class RegistryWrite {
+    Written,
+    Unchanged, // it already held these bytes: nothing was written
+    NoKey,     // the key does not exist: that program is not installed
+    Refused,   // the account may not change it (or the set failed)
+};
+
+// The value holds what was asked for, written now or before.
+inline bool valueInPlace(RegistryWrite result)
+{
+    return result == RegistryWrite::Written || result == RegistryWrite::Unchanged;
+}
+
 class RegistryStore {
 public:
     // False when the key cannot be opened for reading or the value is absent;
@@ -15,17 +29,23 @@ public:
     // may not change it.
     bool deleteValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName) const;
 
-    // The writers create a missing key (and the keys above it). They return
-    // true only when the value was set: false when the key can be neither
-    // opened nor created for writing, the data is null, or the set is refused.
+    // Creates a missing key (and the keys above it). True only when the
+    // value was set: false when the key can be neither opened nor created
+    // for writing, the text is null, or the set is refused.
     bool writeString(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
                      wchar_t const* text) const;
+
+    // Values of the graphics driver's key, which belongs to the driver: a
+    // missing key is never created (the driver is not installed). The value
+    // is read first and set only when it differs, so an account that may not
+    // write the key needs no rights to keep what is there. Null data is
+    // refused.
     // `count` bytes; 1 byte when count is 0.
-    bool writeBinary(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
-                     BYTE const* bytes, DWORD count) const;
+    RegistryWrite writeBinary(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
+                              BYTE const* bytes, DWORD count) const;
     // `count` 32-bit units; one unit when count is 0.
-    bool writeDword(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
-                    DWORD const* units, DWORD count) const;
+    RegistryWrite writeDword(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
+                             DWORD const* units, DWORD count) const;
 };
 
 // Keys and value names the program uses, all under HKEY_LOCAL_MACHINE but

@@ -29,7 +29,14 @@ private:
     HANDLE handle_;
 };
 
-bool readAll(HANDLE file, unsigned char* bytes, DWORD size)
+// Another program that has a file open for a moment (a virus scanner, a
+// sync tool at logon) makes opening or replacing it fail with a sharing
+// error; a wait this long is worth it, a longer one would hold up the start.
+DWORD const kBusyRetryMs = 50;
+int const kBusyRetries = 20;
+
+// `size` bytes at most; `size` becomes the count read.
+bool readAll(HANDLE file, unsigned char* bytes, DWORD& size)
 {
     DWORD done = 0;
     while (done < size) {
@@ -40,7 +47,20 @@ bool readAll(HANDLE file, unsigned char* bytes, DWORD size)
             break; // the file shrank while we read it; take what is there
         done += got;
     }
-    return done == size;
+    size = done;
+    return true;
+}
+
+HANDLE openForReading(wchar_t const* path)
+{
+    for (int attempt = 0;; ++attempt) {
+        HANDLE const file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
+            attempt >= kBusyRetries)
+            return file; // the last error stays for the caller
+        Sleep(kBusyRetryMs);
+    }
 }
 
 bool writeAll(HANDLE file, unsigned char const* bytes, size_t size)
@@ -69,9 +89,8 @@ bool mayBecomeReplaceable(wchar_t const* path)
     return target.valid() || GetLastError() != ERROR_ACCESS_DENIED;
 }
 
-// Moves the new text into place. Another program that has the file open for
-// a moment (an editor, a virus scanner) makes the replace fail with a sharing
-// error; waiting a little is better than losing the save.
+// Moves the new text into place; a file held for a moment is waited for:
+// better than losing the save.
 bool replaceFile(wchar_t const* temporary, wchar_t const* path)
 {
     for (int attempt = 0;; ++attempt) {
@@ -80,9 +99,9 @@ bool replaceFile(wchar_t const* temporary, wchar_t const* path)
         DWORD const error = GetLastError();
         bool const busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
                           (error == ERROR_ACCESS_DENIED && mayBecomeReplaceable(path));
-        if (!busy || attempt >= 20)
+        if (!busy || attempt >= kBusyRetries)
             return false;
-        Sleep(50);
+        Sleep(kBusyRetryMs);
     }
 }
 
@@ -123,8 +142,7 @@ SettingsReadResult SettingsFile::readText(wchar_t const* path, SettingsBuffer& d
 {
     if (path == nullptr || path[0] == 0)
         return SettingsReadResult::Unreadable;
-    ScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle file(openForReading(path));
     if (!file.valid()) {
         DWORD const error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
@@ -142,13 +160,14 @@ SettingsReadResult SettingsFile::readText(wchar_t const* path, SettingsBuffer& d
 
     unsigned char* bytes = static_cast<unsigned char*>(malloc(size));
     wchar_t* text = static_cast<wchar_t*>(malloc((size_t(size) + 1) * sizeof(wchar_t)));
-    bool const ok = bytes != nullptr && text != nullptr && readAll(file.get(), bytes, size);
-    if (!ok) {
+    DWORD read = size;
+    bool const ok = bytes != nullptr && text != nullptr && readAll(file.get(), bytes, read);
+    if (!ok || read == 0) {
         free(bytes);
         free(text);
-        return SettingsReadResult::Unreadable;
+        return ok ? SettingsReadResult::MissingOrEmpty : SettingsReadResult::Unreadable;
     }
-    size_t const length = decodeSettingsBytes(bytes, size, text);
+    size_t const length = decodeSettingsBytes(bytes, read, text);
     free(bytes);
     free(dest.data_);
     dest.data_ = text;

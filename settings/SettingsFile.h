@@ -26,7 +26,8 @@ private:
 enum class SettingsReadResult {
     Read,           // the file held at least one character
     MissingOrEmpty, // safe to create with the default contents
-    Unreadable,     // exists but cannot be read (locked, no rights, a folder, too large): never overwrite it
+    Unreadable,     // exists but cannot be read (held by another program past a short wait, no
+                    // rights, a folder, too large): never overwrite it
 };
 
 // Stateless: any two instances behave alike.
@@ -41,8 +42,9 @@ public:
     // result would not fit MAX_PATH (a cut path would name another file).
     void buildPath(wchar_t const* fileName, wchar_t (&dest)[kSettingsPathCapacity]) const;
 
-    // Reads the whole file, CR LF turned into '\n'. On any result but Read
-    // `dest` is left unchanged.
+    // Reads the whole file, CR LF turned into '\n'; a file another program
+    // holds without read sharing is waited for a moment. On any result but
+    // Read `dest` is left unchanged.
     SettingsReadResult readText(wchar_t const* path, SettingsBuffer& dest) const;
 
     // Replaces the file atomically: the text goes to a temporary file in the

@@ -169,6 +169,7 @@ protected:
         if (!host::inRig())
             GTEST_SKIP() << "needs the test rig's switchable display and tray host (tools/rig.sh exec)";
         deleteMachineValue(kRunKey, kRunValue);
+        ASSERT_TRUE(wintest::createRegistryKey(HKEY_LOCAL_MACHINE, kDriverKey));
         deleteMachineValue(kDriverKey, kSupported);
         deleteMachineValue(kDriverKey, kPruningMode);
     }
@@ -508,6 +509,28 @@ TEST_F(ApplyTest, ChangingScalingInTheChosenModeSwitchesThroughTheNativeMode)
     EXPECT_EQ(writtenText(written), settings());
 }
 
+TEST_F(ApplyTest, WithoutTheDriversKeyNothingIsWrittenAndScalingIsSaidToChangeNothing)
+{
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kDriverKey); // as on a machine without the driver
+    HKEY made = nullptr;
+    ASSERT_NE(nullptr, startWith(handEdited("800,480", "1", "0", "0")));
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverKey, 0, KEY_READ, &made));
+
+    postClick(c_.apply);
+    HWND const error = waitForBox(L"Error!");
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(L"This computer's graphics driver offers no downscaling.\n"
+              L"\"Enable scaling\" is saved, but it changes nothing here.",
+              messageBoxText(error));
+    FILETIME const before = writeTime(settingsPath());
+    ASSERT_TRUE(answer(error, IDOK));
+    Written written = writtenFromHandEdited();
+    written.scaling = 1;
+    written.kbInd = 0;
+    EXPECT_TRUE(waitForRewrite(before, writtenText(written))) << settings();
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverKey, 0, KEY_READ, &made));
+}
+
 // The restart ends the Wine session and every program in it, so this runs
 // only in a rig and Wine prefix of its own: ctest -L session-end
 // (tests/e2e/restart_request.sh).
@@ -658,7 +681,8 @@ TEST_F(WithoutRights, AMachineValueThisAccountMayNotDeleteShowsAndStays)
 
 TEST_F(WithoutRights, ALockedDriverKeyEndsTheSetUpInAnErrorAndAnUnsavableFileInABalloon)
 {
-    ASSERT_TRUE(writeMachineValue(kDriverKey, kEnabled, REG_BINARY, std::string(4, '\0')));
+    // Scaling on as an administrator left it: keeping it needs no rights.
+    ASSERT_TRUE(writeMachineValue(kDriverKey, kEnabled, REG_BINARY, std::string("\x01\0\0\0", 4)));
     wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kDriverKey);
     ASSERT_TRUE(lock.locked());
     HWND const main = startWith(handEdited("800,480", "1", "0", "0"));
@@ -687,4 +711,22 @@ TEST_F(WithoutRights, ALockedDriverKeyEndsTheSetUpInAnErrorAndAnUnsavableFileInA
     HWND const again = waitForBox(L"Warning");
     ASSERT_NE(nullptr, again);
     EXPECT_TRUE(answer(again, IDNO));
+}
+
+TEST_F(WithoutRights, AScalingChangeTheDriverKeyRefusesIsSaidAtStartAndAtApply)
+{
+    ASSERT_TRUE(writeMachineValue(kDriverKey, kEnabled, REG_BINARY, std::string(4, '\0')));
+    wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kDriverKey);
+    ASSERT_TRUE(lock.locked());
+    ASSERT_NE(nullptr, startWith(handEdited("800,480", "1", "0", "0")));
+    EXPECT_TRUE(waitForBalloon(
+        L"Downscaling was not set as saved: changing it needs administrator rights."));
+
+    postClick(c_.apply);
+    HWND const error = waitForBox(L"Error!");
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ(L"Changing downscaling needs administrator rights!\nThe graphics driver was not changed.",
+              messageBoxText(error));
+    ASSERT_TRUE(answer(error, IDOK));
+    EXPECT_EQ(std::string(4, '\0'), readMachineValue(kDriverKey, kEnabled));
 }

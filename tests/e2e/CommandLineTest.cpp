@@ -91,6 +91,7 @@ protected:
 
 TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
 {
+    ASSERT_TRUE(wintest::createRegistryKey(HKEY_LOCAL_MACHINE, kDriverKey));
     deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported"); // so that Apply asks
     DisplayChangeLog log;
     HWND const main = startFirst();
@@ -231,6 +232,7 @@ TEST_F(CommandLine, ARunningCopyCarriesOutTheCommandsOfLaterStarts)
 
 TEST_F(CommandLine, ALaterStartDuringTheStartCommandsQuestionIsToldBusy)
 {
+    ASSERT_TRUE(wintest::createRegistryKey(HKEY_LOCAL_MACHINE, kDriverKey));
     deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported"); // so that Apply asks
     std::string scaled = kInTraySettings;
     scaled.replace(scaled.find("Scaling=0"), 9, "Scaling=1");

@@ -254,6 +254,7 @@ TEST_F(OneStart, ExitDuringTheDownscalingQuestionEndsWithCodeZeroOnceAnswered)
 {
     MachineValuesGuard driverValues(
         kDriverKey, {L"Display1_DownScalingEnabled", L"Display1_DownScalingSupported", L"PruningMode"});
+    ASSERT_TRUE(wintest::createRegistryKey(HKEY_LOCAL_MACHINE, kDriverKey));
     deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported"); // so that Apply asks
     ASSERT_TRUE(clickAndWait(findDescendant(main_, L"Enable scaling"), slowed(30000)));
     postClick(findDescendant(main_, L"Apply"));

@@ -21,6 +21,7 @@ protected:
     void SetUp() override
     {
         // Start from a driver key without the value, to see the start-up write.
+        wintest::createRegistryKey(HKEY_LOCAL_MACHINE, kDriverKey);
         HKEY key = nullptr;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
             RegDeleteValueW(key, L"Display1_DownScalingEnabled");

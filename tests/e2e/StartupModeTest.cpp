@@ -9,16 +9,17 @@
 #include <vector>
 
 #include "app/resource.h"
+#include "tests/e2e/ToolChecks.h"
 #include "tests/e2e/ToolProcess.h"
 #include "tests/win/HostCommand.h"
 
 namespace {
 
-std::string settingsSaving(char const* resolution)
+std::string settingsSaving(char const* resolution, char const* scaling = "0")
 {
     return std::string("[KOVIX Tool resolution settings]\r\n"
                        "Resolution=") + resolution + ";\r\n"
-           "Scaling=0;\r\n"
+           "Scaling=" + scaling + ";\r\n"
            "Minimized=0;\r\n"
            "NumLock=0;\r\n"
            "CapsLock=0;\r\n"
@@ -133,4 +134,27 @@ TEST_F(StartupMode, WithoutTheModeTheProgramRunsOnAndKeepsTheChoice)
     EXPECT_EQ(-1, tool_.waitForExit(500));
     EXPECT_TRUE(log_.changes().empty()) << "switched to " << log_.changes().front();
     EXPECT_EQ("800x480", host::screenSize());
+}
+
+TEST_F(StartupMode, SettingsHeldByAnotherProgramChangeNeitherTheModeNorTheDriver)
+{
+    // As the last start left the machine: 1024x768, downscaling on.
+    ASSERT_EQ(DISP_CHANGE_SUCCESSFUL, wintest::changeScreenMode(1024, 768));
+    std::string const on("\x01\0\0\0", 4);
+    MachineValuesGuard const driver(kDriverKey, {L"Display1_DownScalingEnabled"});
+    ASSERT_TRUE(writeMachineValue(kDriverKey, L"Display1_DownScalingEnabled", REG_BINARY, on));
+    std::string const settings = settingsSaving("1024,768", "1");
+    std::wstring const file = folder_.file(L"Resolution.ini");
+    ASSERT_TRUE(writeFileBytes(file, settings));
+    // A virus scanner holds it without read sharing for the whole start.
+    HANDLE const held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_TRUE(tool_.start());
+    EXPECT_NE(nullptr, tool_.waitForMainWindow());
+    CloseHandle(held);
+
+    EXPECT_TRUE(waitForBalloon(
+        L"The settings could not be read; KOVIX Tool shows the defaults and changed nothing."));
+    EXPECT_EQ(std::vector<std::string>{"1024x768"}, log_.settled()) << "the test's own switch only";
+    EXPECT_EQ(on, readMachineValue(kDriverKey, L"Display1_DownScalingEnabled"));
+    EXPECT_EQ(settings, readFileBytes(file));
 }

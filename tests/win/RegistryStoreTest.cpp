@@ -36,10 +36,12 @@ protected:
 
 } // namespace
 
-TEST_F(RegistryStoreTest, WritersCreateMissingKeysAndUseTheDocumentedSizes)
+TEST_F(RegistryStoreTest, OnlyTheStringWriterCreatesKeysAndAllUseTheDocumentedSizes)
 {
     BYTE const four[4] = {1, 0, 0, 0};
-    ASSERT_TRUE(store_.writeBinary(kRoot, key(L"A\\B\\C").c_str(), L"Bin", four, 4));
+    ASSERT_EQ(RegistryWrite::NoKey, store_.writeBinary(kRoot, key(L"A\\B\\C").c_str(), L"Bin", four, 4));
+    ASSERT_TRUE(store_.writeString(kRoot, key(L"A\\B\\C").c_str(), L"Empty", L""));
+    ASSERT_EQ(RegistryWrite::Written, store_.writeBinary(kRoot, key(L"A\\B\\C").c_str(), L"Bin", four, 4));
     DWORD type = 0;
     std::string data;
     ASSERT_TRUE(wintest::readRegistryValue(kRoot, key(L"A\\B\\C").c_str(), L"Bin", type, data));
@@ -48,12 +50,12 @@ TEST_F(RegistryStoreTest, WritersCreateMissingKeysAndUseTheDocumentedSizes)
 
     BYTE const one[1] = {7};
     DWORD const units[2] = {1, 2};
-    ASSERT_TRUE(store_.writeBinary(kRoot, key(L"A").c_str(), L"Zero", one, 0));
-    ASSERT_TRUE(store_.writeDword(kRoot, key(L"D\\E").c_str(), L"Dw", units, 0));
+    ASSERT_EQ(RegistryWrite::Written, store_.writeBinary(kRoot, key(L"A").c_str(), L"Zero", one, 0));
+    ASSERT_EQ(RegistryWrite::Written, store_.writeDword(kRoot, key(L"A").c_str(), L"Dw", units, 0));
     ASSERT_TRUE(store_.writeString(kRoot, key(L"S").c_str(), L"Empty", L""));
     ASSERT_TRUE(store_.writeString(kRoot, key(L"S").c_str(), L"Path", L"C:\\Tools\\KOVIX Tool.exe"));
     EXPECT_EQ("3:1", stored(L"A", L"Zero")) << "a count of 0 still writes one byte";
-    EXPECT_EQ("4:4", stored(L"D\\E", L"Dw")) << "a count of 0 still writes one DWORD";
+    EXPECT_EQ("4:4", stored(L"A", L"Dw")) << "a count of 0 still writes one DWORD";
     EXPECT_EQ("1:2", stored(L"S", L"Empty")) << "REG_SZ of the terminator alone";
     EXPECT_EQ("1:48", stored(L"S", L"Path")) << "23 characters and the terminator";
 }
@@ -62,8 +64,8 @@ TEST_F(RegistryStoreTest, NullDataIsRefusedButTheKeyIsStillCreated)
 {
     std::wstring const path = key(L"N");
     EXPECT_FALSE(store_.writeString(kRoot, path.c_str(), L"V", nullptr));
-    EXPECT_FALSE(store_.writeBinary(kRoot, path.c_str(), L"V", nullptr, 4));
-    EXPECT_FALSE(store_.writeDword(kRoot, path.c_str(), L"V", nullptr, 1));
+    EXPECT_EQ(RegistryWrite::Refused, store_.writeBinary(kRoot, path.c_str(), L"V", nullptr, 4));
+    EXPECT_EQ(RegistryWrite::Refused, store_.writeDword(kRoot, path.c_str(), L"V", nullptr, 1));
     EXPECT_FALSE(store_.hasValue(kRoot, path.c_str(), L"V"));
     // An absent value under an existing key deletes fine; under a missing key not.
     EXPECT_TRUE(store_.deleteValue(kRoot, path.c_str(), L"V")) << "the key was created";
@@ -77,8 +79,7 @@ TEST_F(RegistryStoreTest, PresenceAndDeletion)
     EXPECT_FALSE(store_.deleteValue(kRoot, missing.c_str(), L"V"));
 
     std::wstring const path = key(L"K");
-    BYTE const none[1] = {0};
-    ASSERT_TRUE(store_.writeBinary(kRoot, path.c_str(), L"Other", none, 1));
+    ASSERT_TRUE(store_.writeString(kRoot, path.c_str(), L"Other", L""));
     EXPECT_FALSE(store_.hasValue(kRoot, path.c_str(), L"V"));
     EXPECT_TRUE(store_.deleteValue(kRoot, path.c_str(), L"V"))
         << "deleting an absent value under an existing key succeeds";
@@ -97,16 +98,18 @@ TEST_F(RegistryStoreTest, AKeyThisAccountMayOnlyReadIsReadTrulyAndEveryChangeIsR
 {
     std::wstring const path = key(L"Locked");
     ASSERT_TRUE(store_.writeString(kRoot, path.c_str(), L"Run", L"x"));
+    BYTE const one[1] = {1};
+    ASSERT_EQ(RegistryWrite::Written, store_.writeBinary(kRoot, path.c_str(), L"Bin", one, 1));
     wintest::KeyLock const lock(kRoot, path.c_str());
     ASSERT_TRUE(lock.locked());
 
     EXPECT_TRUE(store_.hasValue(kRoot, path.c_str(), L"Run"));
     EXPECT_FALSE(store_.hasValue(kRoot, path.c_str(), L"Other"));
-    BYTE const one[1] = {1};
     DWORD const unit = 1;
+    EXPECT_EQ(RegistryWrite::Unchanged, store_.writeBinary(kRoot, path.c_str(), L"Bin", one, 1))
+        << "what the value holds already needs no rights";
     EXPECT_FALSE(store_.writeString(kRoot, path.c_str(), L"Run", L"y"));
-    EXPECT_FALSE(store_.writeBinary(kRoot, path.c_str(), L"Bin", one, 1));
-    EXPECT_FALSE(store_.writeDword(kRoot, path.c_str(), L"Dw", &unit, 1));
+    EXPECT_EQ(RegistryWrite::Refused, store_.writeDword(kRoot, path.c_str(), L"Bin", &unit, 1));
     EXPECT_FALSE(store_.deleteValue(kRoot, path.c_str(), L"Run"));
     EXPECT_EQ("1:4", stored(L"Locked", L"Run")) << "untouched";
 }

@@ -77,6 +77,7 @@ class ControllerLoad : public testing::Test {
 protected:
     void SetUp() override
     {
+        createRegistryKey(HKEY_LOCAL_MACHINE, kDriverKey);
         SHDeleteValueW(HKEY_LOCAL_MACHINE, kDriverKey, L"Display1_DownScalingEnabled");
         exe_ = copySelfInto(folder_, L"KOVIX Tool.exe");
     }

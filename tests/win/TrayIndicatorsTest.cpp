@@ -200,6 +200,7 @@ DWORD WINAPI retryDuringTheQuestion(LPVOID param)
 
 TEST_F(TrayIndicators, ARetryDuringApplysQuestionBringsBackNoIconWhoseBoxWasTurnedOff)
 {
+    createRegistryKey(HKEY_LOCAL_MACHINE, kDriverKeyPath);
     HKEY driver = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverKeyPath, 0, KEY_SET_VALUE, &driver) == ERROR_SUCCESS) {
         RegDeleteValueW(driver, kDownScalingSupportedValue); // so that Apply asks

@@ -275,6 +275,15 @@ bool readRegistryValue(HKEY root, wchar_t const* path, wchar_t const* name, DWOR
     return result == ERROR_SUCCESS;
 }
 
+bool createRegistryKey(HKEY root, wchar_t const* path)
+{
+    HKEY key = nullptr;
+    LONG const result = RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
+    if (result == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
 KeyLock::KeyLock(HKEY root, wchar_t const* path, REGSAM view)
 {
     if (RegOpenKeyExW(root, path, 0, READ_CONTROL | WRITE_DAC | view, &key_) != ERROR_SUCCESS) {

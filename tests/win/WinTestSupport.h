@@ -78,6 +78,9 @@ long gdiObjectCount();
 bool readRegistryValue(HKEY root, wchar_t const* path, wchar_t const* name, DWORD& type,
                        std::string& data);
 
+// A key and the keys above it, as a machine with their program has them.
+bool createRegistryKey(HKEY root, wchar_t const* path);
+
 // Denies everyone the writing of values and subkeys of an existing key, as
 // Windows does for an account without administrator rights, until it goes;
 // reading still works. The key's own descriptor comes back at the end.
