@@ -91,6 +91,22 @@ int32_t onModeCommand(HWND window, ModeItem const& item, bool handedOver)
     return failed ? kReplySwitchFailed : kReplyDone;
 }
 
+// The control that had the keyboard focus when the window was last left;
+// null until then, when the first control takes it.
+HWND lastFocus = nullptr;
+
+// Enter or Space on the tray icon (NIN_KEYSELECT) must toggle the window
+// once per key press, whatever the shell repeats within a double click's
+// time.
+DWORD lastKeySelect = 0;
+bool keySelectSeen = false;
+
+void putIntoTray(HWND window)
+{
+    if (!IsIconic(window))
+        ShowWindow(window, SW_MINIMIZE); // WM_SIZE hides it
+}
+
 void showInFront(HWND window)
 {
     // Restore shows it even when it is minimised into the tray.
@@ -122,8 +138,7 @@ int32_t carryOutCommand(HWND window, ToolCommand command)
         showInFront(window);
         return kReplyDone;
     case CommandKind::Tray:
-        if (!IsIconic(window))
-            ShowWindow(window, SW_MINIMIZE); // WM_SIZE hides it
+        putIntoTray(window);
         return kReplyDone;
     default:
         return 0;
@@ -178,6 +193,14 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
         }
     }
     switch (LOWORD(wParam)) {
+    // Enter and Esc in the settings window, as the dialog keys send them:
+    // Apply is the default button, and Esc leaves as minimising does.
+    case IDOK:
+        applyThenEndIfAsked(window);
+        return 0;
+    case IDCANCEL:
+        putIntoTray(window);
+        return 0;
     case IDM_SHOWHIDE:
         toggleMainWindow(window);
         return 0;
@@ -195,22 +218,46 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
 void showTrayMenu(HWND window)
 {
     HMENU const popup = GetSubMenu(GetMenu(window), 0);
-    POINT cursor = {};
-    GetCursorPos(&cursor);
+    POINT at = {};
+    GetCursorPos(&at);
+    // A click opens the menu at the pointer; the keyboard, at the icon
+    // when the shell says where it is and the pointer is elsewhere.
+    RECT icon = {};
+    if (theController.trayIcons[0].screenRect(icon) && !PtInRect(&icon, at)) {
+        at.x = icon.left + (icon.right - icon.left) / 2;
+        at.y = icon.top + (icon.bottom - icon.top) / 2;
+    }
     // Without the foreground the pop-up would not close when clicked away.
     SetForegroundWindow(window);
-    TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
     // Without a message after it, the menu opened from a tray icon the next
     // time closes at once (TrackPopupMenu's remarks).
     PostMessageW(window, WM_NULL, 0, 0);
 }
 
-void onTrayNotify(HWND window, LPARAM mouseMessage)
+void onTrayNotify(HWND window, LPARAM event)
 {
-    if (mouseMessage == WM_LBUTTONDBLCLK)
+    // A shell that took the icon's version sends WM_CONTEXTMENU after the
+    // right button's messages, and for the menu key: the menu opens on that
+    // alone, once per click.
+    bool const versioned = theController.trayIcons[0].keyboardCallbacks;
+    if (event == WM_LBUTTONDBLCLK) {
         toggleMainWindow(window);
-    else if (mouseMessage == WM_RBUTTONDOWN)
+    } else if (event == NIN_KEYSELECT) {
+        DWORD const now = GetMessageTime();
+        if (!keySelectSeen || now - lastKeySelect > GetDoubleClickTime())
+            toggleMainWindow(window);
+        keySelectSeen = true;
+        lastKeySelect = now;
+    } else if (event == (versioned ? WM_CONTEXTMENU : WM_RBUTTONDOWN)) {
         showTrayMenu(window);
+    }
+}
+
+// Tab or an arrow: the keyboard moves the focus.
+bool isNavigationKey(WPARAM key)
+{
+    return key == VK_TAB || key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
 }
 
 } // namespace
@@ -281,6 +328,21 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (wParam == SIZE_MINIMIZED)
             ShowWindow(window, SW_HIDE);
         return 0;
+    case WM_ACTIVATE:
+        // Activation gives the focus to the window itself (WM_SETFOCUS).
+        if (LOWORD(wParam) == WA_INACTIVE && IsChild(window, GetFocus()))
+            lastFocus = GetFocus();
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SETFOCUS: {
+        // The window takes no keys itself: they go back to the control
+        // that had them, or to the first one.
+        HWND const control = lastFocus != nullptr && IsChild(window, lastFocus)
+                                 ? lastFocus
+                                 : GetNextDlgTabItem(window, nullptr, FALSE);
+        if (control != nullptr)
+            SetFocus(control);
+        return 0;
+    }
     case WM_COMMAND:
         return onCommand(window, wParam, lParam);
     case WM_TRAYNOTIFY:
@@ -297,6 +359,19 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+bool isSettingsDialogMessage(MSG* message)
+{
+    HWND const main = theController.mainWindow;
+    if (main == nullptr || message->hwnd == nullptr ||
+        (message->hwnd != main && !IsChild(main, message->hwnd)))
+        return false;
+    // Windows' dialog keys show the focus rectangles once the keyboard moves
+    // the focus; Wine's do not, so the window asks for them itself.
+    if (message->message == WM_KEYDOWN && isNavigationKey(message->wParam))
+        SendMessageW(main, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    return IsDialogMessageW(main, message) != FALSE;
 }
 
 void finishStartup(ToolCommand command)
