@@ -254,12 +254,6 @@ void onTrayNotify(HWND window, LPARAM event)
     }
 }
 
-// Tab or an arrow: the keyboard moves the focus.
-bool isNavigationKey(WPARAM key)
-{
-    return key == VK_TAB || key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
-}
-
 } // namespace
 
 void registerMainClass(HINSTANCE instance)
@@ -367,10 +361,6 @@ bool isSettingsDialogMessage(MSG* message)
     if (main == nullptr || message->hwnd == nullptr ||
         (message->hwnd != main && !IsChild(main, message->hwnd)))
         return false;
-    // Windows' dialog keys show the focus rectangles once the keyboard moves
-    // the focus; Wine's do not, so the window asks for them itself.
-    if (message->message == WM_KEYDOWN && isNavigationKey(message->wParam))
-        SendMessageW(main, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     return IsDialogMessageW(main, message) != FALSE;
 }
 
