@@ -95,11 +95,12 @@ int32_t onModeCommand(HWND window, ModeItem const& item, bool handedOver)
 // null until then, when the first control takes it.
 HWND lastFocus = nullptr;
 
-// Enter or Space on the tray icon (NIN_KEYSELECT) must toggle the window
-// once per key press, whatever the shell repeats within a double click's
-// time.
+// Enter on the tray icon comes as two NIN_KEYSELECT; the window toggles
+// once per press, whatever the shell repeats within a double click's time.
 DWORD lastKeySelect = 0;
-bool keySelectSeen = false;
+
+// The main icon's last right-button message was its release.
+bool rightButtonUp = false;
 
 void putIntoTray(HWND window)
 {
@@ -215,21 +216,28 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
     }
 }
 
-void showTrayMenu(HWND window)
+void showTrayMenu(HWND window, bool fromKeyboard)
 {
     HMENU const popup = GetSubMenu(GetMenu(window), 0);
     POINT at = {};
     GetCursorPos(&at);
-    // A click opens the menu at the pointer; the keyboard, at the icon
-    // when the shell says where it is and the pointer is elsewhere.
+    // The keyboard's menu opens at the icon, where the shell can tell its place.
     RECT icon = {};
-    if (theController.trayIcons[0].screenRect(icon) && !PtInRect(&icon, at)) {
+    if (fromKeyboard && theController.trayIcons[0].screenRect(icon)) {
         at.x = icon.left + (icon.right - icon.left) / 2;
         at.y = icon.top + (icon.bottom - icon.top) / 2;
     }
     // Without the foreground the pop-up would not close when clicked away.
     SetForegroundWindow(window);
-    TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
+    UINT const command = UINT(TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0,
+                                             window, nullptr));
+    // The choice arrives as the menu itself would post it; a menu the
+    // keyboard left with Esc gives the keyboard back to the notification
+    // area (Shell_NotifyIcon's NIM_SETFOCUS).
+    if (command != 0)
+        PostMessageW(window, WM_COMMAND, command, 0);
+    else if (fromKeyboard)
+        theController.trayIcons[0].returnFocus();
     // Without a message after it, the menu opened from a tray icon the next
     // time closes at once (TrackPopupMenu's remarks).
     PostMessageW(window, WM_NULL, 0, 0);
@@ -245,12 +253,15 @@ void onTrayNotify(HWND window, LPARAM event)
         toggleMainWindow(window);
     } else if (event == NIN_KEYSELECT) {
         DWORD const now = GetMessageTime();
-        if (!keySelectSeen || now - lastKeySelect > GetDoubleClickTime())
+        if (now - lastKeySelect > GetDoubleClickTime())
             toggleMainWindow(window);
-        keySelectSeen = true;
         lastKeySelect = now;
+    } else if (event == WM_RBUTTONUP) {
+        rightButtonUp = true;
     } else if (event == (versioned ? WM_CONTEXTMENU : WM_RBUTTONDOWN)) {
-        showTrayMenu(window);
+        // A WM_CONTEXTMENU that no WM_RBUTTONUP came just before is the keyboard's.
+        showTrayMenu(window, versioned && !rightButtonUp);
+        rightButtonUp = false;
     }
 }
 

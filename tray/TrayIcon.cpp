@@ -200,6 +200,11 @@ bool TrayIcon::screenRect(RECT& rect) const
     return getRect(&icon, &rect) == S_OK && rect.right > rect.left && rect.bottom > rect.top;
 }
 
+BOOL TrayIcon::returnFocus()
+{
+    return Shell_NotifyIconW(NIM_SETFOCUS, &iconData);
+}
+
 void TrayIcon::destroy()
 {
     if (!live)

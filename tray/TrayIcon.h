@@ -51,6 +51,9 @@ public:
     // The icon's place on the screen, where the shell can tell it (Windows 7
     // and later); false elsewhere.
     bool screenRect(RECT& rect) const;
+    // Gives the keyboard focus back to the notification area, after a menu
+    // opened from the keyboard was left without a choice.
+    BOOL returnFocus();
 
     COLORREF bgColor = 0;
     COLORREF fgColor = 0;
