@@ -55,8 +55,8 @@ TrayIcon::~TrayIcon()
 
 TrayIcon::TrayIcon(TrayIcon const& other)
     : bgColor(other.bgColor), fgColor(other.fgColor), lockOn(other.lockOn), added(other.added),
-      keyboardCallbacks(other.keyboardCallbacks), owner(other.owner), instance(other.instance), id(other.id), glyphFont(other.glyphFont),
-      iconData(other.iconData), live(false)
+      keyboardCallbacks(other.keyboardCallbacks), owner(other.owner), instance(other.instance),
+      id(other.id), glyphFont(other.glyphFont), iconData(other.iconData), live(false)
 {
 }
 
