@@ -40,7 +40,9 @@ int runMessageLoop(HINSTANCE instance)
         // Accelerators belong to the top-level window, so they still work
         // while one of its controls has the keyboard focus.
         HWND const target = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-        if (!TranslateAcceleratorW(target, accelerators, &message)) {
+        // Then the dialog keys of the settings window.
+        if (!TranslateAcceleratorW(target, accelerators, &message) &&
+            !isSettingsDialogMessage(&message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }

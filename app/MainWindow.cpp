@@ -91,6 +91,23 @@ int32_t onModeCommand(HWND window, ModeItem const& item, bool handedOver)
     return failed ? kReplySwitchFailed : kReplyDone;
 }
 
+// The control that had the keyboard focus when the window was last left;
+// null until then, when the first control takes it.
+HWND lastFocus = nullptr;
+
+// Enter on the tray icon comes as two NIN_KEYSELECT; the window toggles
+// once per press, whatever the shell repeats within a double click's time.
+DWORD lastKeySelect = 0;
+
+// The main icon's last right-button message was its release.
+bool rightButtonUp = false;
+
+void putIntoTray(HWND window)
+{
+    if (!IsIconic(window))
+        ShowWindow(window, SW_MINIMIZE); // WM_SIZE hides it
+}
+
 void showInFront(HWND window)
 {
     // Restore shows it even when it is minimised into the tray.
@@ -122,8 +139,7 @@ int32_t carryOutCommand(HWND window, ToolCommand command)
         showInFront(window);
         return kReplyDone;
     case CommandKind::Tray:
-        if (!IsIconic(window))
-            ShowWindow(window, SW_MINIMIZE); // WM_SIZE hides it
+        putIntoTray(window);
         return kReplyDone;
     default:
         return 0;
@@ -178,6 +194,14 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
         }
     }
     switch (LOWORD(wParam)) {
+    // Enter and Esc in the settings window, as the dialog keys send them:
+    // Apply is the default button, and Esc leaves as minimising does.
+    case IDOK:
+        applyThenEndIfAsked(window);
+        return 0;
+    case IDCANCEL:
+        putIntoTray(window);
+        return 0;
     case IDM_SHOWHIDE:
         toggleMainWindow(window);
         return 0;
@@ -192,25 +216,53 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
     }
 }
 
-void showTrayMenu(HWND window)
+void showTrayMenu(HWND window, bool fromKeyboard)
 {
     HMENU const popup = GetSubMenu(GetMenu(window), 0);
-    POINT cursor = {};
-    GetCursorPos(&cursor);
+    POINT at = {};
+    GetCursorPos(&at);
+    // The keyboard's menu opens at the icon, where the shell can tell its place.
+    RECT icon = {};
+    if (fromKeyboard && theController.trayIcons[0].screenRect(icon)) {
+        at.x = icon.left + (icon.right - icon.left) / 2;
+        at.y = icon.top + (icon.bottom - icon.top) / 2;
+    }
     // Without the foreground the pop-up would not close when clicked away.
     SetForegroundWindow(window);
-    TrackPopupMenu(popup, TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+    UINT const command = UINT(TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0,
+                                             window, nullptr));
+    // The choice arrives as the menu itself would post it; a menu the
+    // keyboard left with Esc gives the keyboard back to the notification
+    // area (Shell_NotifyIcon's NIM_SETFOCUS).
+    if (command != 0)
+        PostMessageW(window, WM_COMMAND, command, 0);
+    else if (fromKeyboard)
+        theController.trayIcons[0].returnFocus();
     // Without a message after it, the menu opened from a tray icon the next
     // time closes at once (TrackPopupMenu's remarks).
     PostMessageW(window, WM_NULL, 0, 0);
 }
 
-void onTrayNotify(HWND window, LPARAM mouseMessage)
+void onTrayNotify(HWND window, LPARAM event)
 {
-    if (mouseMessage == WM_LBUTTONDBLCLK)
+    // A shell that took the icon's version sends WM_CONTEXTMENU after the
+    // right button's messages, and for the menu key: the menu opens on that
+    // alone, once per click.
+    bool const versioned = theController.trayIcons[0].keyboardCallbacks;
+    if (event == WM_LBUTTONDBLCLK) {
         toggleMainWindow(window);
-    else if (mouseMessage == WM_RBUTTONDOWN)
-        showTrayMenu(window);
+    } else if (event == NIN_KEYSELECT) {
+        DWORD const now = GetMessageTime();
+        if (now - lastKeySelect > GetDoubleClickTime())
+            toggleMainWindow(window);
+        lastKeySelect = now;
+    } else if (event == WM_RBUTTONUP) {
+        rightButtonUp = true;
+    } else if (event == (versioned ? WM_CONTEXTMENU : WM_RBUTTONDOWN)) {
+        // A WM_CONTEXTMENU that no WM_RBUTTONUP came just before is the keyboard's.
+        showTrayMenu(window, versioned && !rightButtonUp);
+        rightButtonUp = false;
+    }
 }
 
 } // namespace
@@ -281,6 +333,21 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (wParam == SIZE_MINIMIZED)
             ShowWindow(window, SW_HIDE);
         return 0;
+    case WM_ACTIVATE:
+        // Activation gives the focus to the window itself (WM_SETFOCUS).
+        if (LOWORD(wParam) == WA_INACTIVE && IsChild(window, GetFocus()))
+            lastFocus = GetFocus();
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SETFOCUS: {
+        // The window takes no keys itself: they go back to the control
+        // that had them, or to the first one.
+        HWND const control = lastFocus != nullptr && IsChild(window, lastFocus)
+                                 ? lastFocus
+                                 : GetNextDlgTabItem(window, nullptr, FALSE);
+        if (control != nullptr)
+            SetFocus(control);
+        return 0;
+    }
     case WM_COMMAND:
         return onCommand(window, wParam, lParam);
     case WM_TRAYNOTIFY:
@@ -297,6 +364,15 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+bool isSettingsDialogMessage(MSG* message)
+{
+    HWND const main = theController.mainWindow;
+    if (main == nullptr || message->hwnd == nullptr ||
+        (message->hwnd != main && !IsChild(main, message->hwnd)))
+        return false;
+    return IsDialogMessageW(main, message) != FALSE;
 }
 
 void finishStartup(ToolCommand command)

@@ -24,6 +24,12 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // open.
 void finishStartup(ToolCommand command);
 
+// Tab, the arrows, Space, Enter and Esc in the settings window, as in a
+// dialog (the window is no dialog: WM_USER and WM_USER + 1 are the dialog
+// manager's DM_GETDEFID and DM_SETDEFID there, and mean nothing else). True
+// when the message was taken, translated and dispatched.
+bool isSettingsDialogMessage(MSG* message);
+
 // Shows a window that is in the tray, or puts a shown window back there.
 void toggleMainWindow(HWND window);
 void uncheckModeItems(HMENU menu);

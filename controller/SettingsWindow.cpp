@@ -11,17 +11,25 @@
 
 namespace {
 
-DWORD const kCheckBoxStyle = WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX;
+// Tab visits the boxes, the checked resolution (the radio button control
+// moves WS_TABSTOP to the checked one) and Apply, in creation order; WS_GROUP
+// closes the resolution choice in front and behind, for the arrows.
+DWORD const kCheckBoxStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
 DWORD const kGroupBoxStyle = WS_CHILD | WS_VISIBLE | BS_GROUPBOX;
 DWORD const kRadioStyle = WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON;
 DWORD const kPlainStyle = WS_CHILD | WS_VISIBLE;
+// Apply is the default button: Enter presses it from any control.
+DWORD const kApplyStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON;
+// Tab goes into the group boxes and their panels only when they say they
+// hold controls.
+DWORD const kContainerExStyle = WS_EX_CONTROLPARENT;
 
 // Layout numbers are in 96-dpi units, each scaled on its own.
 HWND createControl(HINSTANCE instance, wchar_t const* className, wchar_t const* text, DWORD style,
-                   HWND parent, int x, int y, int width, int height)
+                   HWND parent, int x, int y, int width, int height, DWORD exStyle = 0)
 {
     // Controls are told apart by their handles: every identifier is 0.
-    return CreateWindowExW(0, className, text, style, scaleToDpi(x), scaleToDpi(y),
+    return CreateWindowExW(exStyle, className, text, style, scaleToDpi(x), scaleToDpi(y),
                            scaleToDpi(width), scaleToDpi(height), parent, nullptr, instance,
                            nullptr);
 }
@@ -55,8 +63,8 @@ void ToolController::buildWindow()
     if (kbInd)
         check(osdCheck);
 
-    HWND const resolutionGroup = createControl(instance, L"button", L"Resolution", kGroupBoxStyle, main, 2, 43, 155, 80);
-    resolutionPanel = createControl(instance, L"static", L"", kPlainStyle, resolutionGroup, 2, 17, 151, 61);
+    HWND const resolutionGroup = createControl(instance, L"button", L"Resolution", kGroupBoxStyle, main, 2, 43, 155, 80, kContainerExStyle);
+    resolutionPanel = createControl(instance, L"static", L"", kPlainStyle, resolutionGroup, 2, 17, 151, 61, kContainerExStyle);
     SetWindowLongPtrW(resolutionPanel, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(resolutionPanelProc));
 
     HMENU const menu = GetMenu(main);
@@ -74,7 +82,8 @@ void ToolController::buildWindow()
         {&ToolController::radio1024x768, L"1024 x 768", kMode1024x768, IDM_MODE_1024X768, 40},
     };
     for (RadioRow const& row : radios) {
-        HWND const radio = createControl(instance, L"button", row.text, kRadioStyle, resolutionPanel, 2, row.y, 147, 19);
+        DWORD const style = row.mode == kMode800x480 ? kRadioStyle | WS_GROUP : kRadioStyle;
+        HWND const radio = createControl(instance, L"button", row.text, style, resolutionPanel, 2, row.y, 147, 19);
         this->*row.field = radio;
         if (mode == row.mode) {
             check(radio);
@@ -83,9 +92,9 @@ void ToolController::buildWindow()
         }
     }
 
-    HWND const lockGroup = createControl(instance, L"button", L"Keyboard indicator", kGroupBoxStyle, main, 160, 43, 155, 80);
-    lockPanel = createControl(instance, L"static", L"", kPlainStyle, lockGroup, 2, 17, 151, 61);
-    numLockCheck = createControl(instance, L"button", L"Num lock", kCheckBoxStyle, lockPanel, 2, 0, 147, 19);
+    HWND const lockGroup = createControl(instance, L"button", L"Keyboard indicator", kGroupBoxStyle, main, 160, 43, 155, 80, kContainerExStyle);
+    lockPanel = createControl(instance, L"static", L"", kPlainStyle, lockGroup, 2, 17, 151, 61, kContainerExStyle);
+    numLockCheck = createControl(instance, L"button", L"Num lock", kCheckBoxStyle | WS_GROUP, lockPanel, 2, 0, 147, 19);
     if (numLock) {
         check(numLockCheck);
         addLockIcon(LockKey::Num, false);
@@ -105,7 +114,7 @@ void ToolController::buildWindow()
     pollLockKeys();
     SetTimer(main, kLockTimerId, 250, lockTimerProc);
 
-    applyButton = createControl(instance, L"button", L"Apply", kPlainStyle, main, 111, 127, 100, 26);
+    applyButton = createControl(instance, L"button", L"Apply", kApplyStyle, main, 111, 127, 100, 26);
     wchar_t buildLabel[kBuildLabelCapacity] = {};
     LoadStringW(instance, IDS_BUILD_LABEL, buildLabel, kBuildLabelCapacity);
     versionLabel = createControl(instance, L"static", buildLabel, kPlainStyle, main, 3, 137, 100, 20);
@@ -124,6 +133,9 @@ void ToolController::buildWindow()
     restoreStartupMode();
     showStartupNotice();
 
+    // Focus rectangles as in a dialog: hidden after the mouse, shown after
+    // the keyboard.
+    SendMessageW(main, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS), 0);
     ShowWindow(main, SW_SHOWNORMAL);
     UpdateWindow(main);
     if (minimized)

@@ -55,8 +55,8 @@ TrayIcon::~TrayIcon()
 
 TrayIcon::TrayIcon(TrayIcon const& other)
     : bgColor(other.bgColor), fgColor(other.fgColor), lockOn(other.lockOn), added(other.added),
-      owner(other.owner), instance(other.instance), id(other.id), glyphFont(other.glyphFont),
-      iconData(other.iconData), live(false)
+      keyboardCallbacks(other.keyboardCallbacks), owner(other.owner), instance(other.instance),
+      id(other.id), glyphFont(other.glyphFont), iconData(other.iconData), live(false)
 {
 }
 
@@ -68,6 +68,7 @@ TrayIcon& TrayIcon::operator=(TrayIcon const& other)
     fgColor = other.fgColor;
     lockOn = other.lockOn;
     added = other.added;
+    keyboardCallbacks = other.keyboardCallbacks;
     owner = other.owner;
     instance = other.instance;
     id = other.id;
@@ -119,6 +120,12 @@ BOOL TrayIcon::add(wchar_t const* glyph, wchar_t const* tip, HICON icon)
     BOOL const result =
         Shell_NotifyIconW(NIM_ADD, &iconData) || Shell_NotifyIconW(NIM_MODIFY, &iconData);
     added = result != FALSE;
+    // The version lasts only as long as the icon: every add asks again.
+    // Only an icon with a callback has anyone to tell.
+    if (added && iconData.uCallbackMessage != 0) {
+        iconData.uVersion = NOTIFYICON_VERSION;
+        keyboardCallbacks = Shell_NotifyIconW(NIM_SETVERSION, &iconData) != FALSE;
+    }
     // The shell keeps its own copy of the image.
     DestroyIcon(used);
     iconData.hIcon = nullptr;
@@ -166,6 +173,34 @@ BOOL TrayIcon::restore(wchar_t const* glyph, wchar_t const* tip, HICON icon)
     // icon refuses the add; add's modify then refreshes it instead.
     added = false;
     return add(glyph, tip, icon);
+}
+
+bool TrayIcon::screenRect(RECT& rect) const
+{
+    // The identifier block of Windows 7's headers, which this build's target
+    // (XP) leaves out.
+    struct IconIdentifier {
+        DWORD cbSize;
+        HWND hWnd;
+        UINT uID;
+        GUID guidItem;
+    };
+    typedef HRESULT(WINAPI * GetRectFunction)(IconIdentifier const*, RECT*);
+    // Looked up at run time: XP and Vista lack it.
+    HMODULE const shell32 = GetModuleHandleW(L"shell32.dll");
+    FARPROC const address =
+        shell32 != nullptr ? GetProcAddress(shell32, "Shell_NotifyIconGetRect") : nullptr;
+    if (address == nullptr || !added)
+        return false;
+    IconIdentifier const icon = {sizeof(IconIdentifier), owner, id, GUID()};
+    GetRectFunction const getRect =
+        reinterpret_cast<GetRectFunction>(reinterpret_cast<void (*)()>(address));
+    return getRect(&icon, &rect) == S_OK && rect.right > rect.left && rect.bottom > rect.top;
+}
+
+BOOL TrayIcon::returnFocus()
+{
+    return Shell_NotifyIconW(NIM_SETFOCUS, &iconData);
 }
 
 void TrayIcon::destroy()

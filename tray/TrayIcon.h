@@ -48,10 +48,21 @@ public:
     // calls and the destructor send nothing more.
     void destroy();
 
+    // The icon's place on the screen, where the shell can tell it (Windows 7
+    // and later); false elsewhere.
+    bool screenRect(RECT& rect) const;
+    // Gives the keyboard focus back to the notification area, after a menu
+    // opened from the keyboard was left without a choice.
+    BOOL returnFocus();
+
     COLORREF bgColor = 0;
     COLORREF fgColor = 0;
     bool lockOn = false;
     bool added = false;
+    // The shell took NOTIFYICON_VERSION for this icon: it reports Enter or
+    // Space on the icon (NIN_KEYSELECT) and its menu key (WM_CONTEXTMENU),
+    // and a right click as WM_CONTEXTMENU after the button messages.
+    bool keyboardCallbacks = false;
     HWND owner = nullptr;
     HINSTANCE instance = nullptr;
     UINT id = 0;

@@ -13,7 +13,7 @@
 
 namespace {
 
-DWORD const kCheckBox = WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX;
+DWORD const kCheckBox = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
 DWORD const kGroupBox = WS_CHILD | WS_VISIBLE | BS_GROUPBOX;
 DWORD const kRadio = WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON;
 DWORD const kPlain = WS_CHILD | WS_VISIBLE;
@@ -39,15 +39,15 @@ ControlRow const kControls[] = {
     {L"OSD Keyboard indicator", nullptr, Parent::Main, L"Button", kCheckBox, 160, 23, 155, 19},
     {L"Resolution", nullptr, Parent::Main, L"Button", kGroupBox, 2, 43, 155, 80},
     {L"", L"Resolution", Parent::Group, L"Static", kPlain, 2, 17, 151, 61},
-    {L"800 x 480", L"Resolution", Parent::Panel, L"Button", kRadio, 2, 0, 147, 19},
+    {L"800 x 480", L"Resolution", Parent::Panel, L"Button", kRadio | WS_GROUP, 2, 0, 147, 19},
     {L"800 x 600", L"Resolution", Parent::Panel, L"Button", kRadio, 2, 20, 147, 19},
     {L"1024 x 768", L"Resolution", Parent::Panel, L"Button", kRadio, 2, 40, 147, 19},
     {L"Keyboard indicator", nullptr, Parent::Main, L"Button", kGroupBox, 160, 43, 155, 80},
     {L"", L"Keyboard indicator", Parent::Group, L"Static", kPlain, 2, 17, 151, 61},
-    {L"Num lock", L"Keyboard indicator", Parent::Panel, L"Button", kCheckBox, 2, 0, 147, 19},
+    {L"Num lock", L"Keyboard indicator", Parent::Panel, L"Button", kCheckBox | WS_GROUP, 2, 0, 147, 19},
     {L"Caps lock", L"Keyboard indicator", Parent::Panel, L"Button", kCheckBox, 2, 20, 147, 19},
     {L"Scroll lock", L"Keyboard indicator", Parent::Panel, L"Button", kCheckBox, 2, 40, 147, 19},
-    {L"Apply", nullptr, Parent::Main, L"Button", kPlain, 111, 127, 100, 26},
+    {L"Apply", nullptr, Parent::Main, L"Button", kPlain | WS_TABSTOP | BS_DEFPUSHBUTTON, 111, 127, 100, 26},
     {L"Build: 736", nullptr, Parent::Main, L"Static", kPlain, 3, 137, 100, 20},
 };
 
@@ -119,7 +119,7 @@ void expectControlsAt(HWND main, int dpi)
         DWORD style = DWORD(GetWindowLongPtrW(control, GWL_STYLE));
         // The button control itself makes the checked radio button the
         // group's tab stop; the program asks for none.
-        if (row.style == kRadio && isButtonChecked(control))
+        if ((row.style & BS_TYPEMASK) == BS_AUTORADIOBUTTON && isButtonChecked(control))
             style &= ~DWORD(WS_TABSTOP);
         EXPECT_EQ(row.style, style) << name << ": style " << std::hex << style;
         RECT const rect = rectInParent(control);
