@@ -82,13 +82,10 @@ int32_t onModeCommand(HWND window, ModeItem const& item, bool handedOver)
     uncheckModeItems(menu);
     CheckMenuItem(menu, item.command, MF_BYCOMMAND | MF_CHECKED);
     SendMessageW(theController.*item.radioButton, BM_CLICK, 0, 0);
-    theController.lastSwitchResult = DISP_CHANGE_SUCCESSFUL; // Apply may switch nothing
     applyThenEndIfAsked(window);
-    // The failures are the results that show an error balloon.
-    SwitchBalloon balloon = {};
-    bool const failed = balloonForSwitchResult(theController.lastSwitchResult, balloon) &&
-                        balloon.infoFlags == NIIF_ERROR;
-    return failed ? kReplySwitchFailed : kReplyDone;
+    // Done only with the display in the mode: a switch that waits for a
+    // restart, or any other that left it elsewhere, has not done it.
+    return theController.detectCurrentMode() == item.mode ? kReplyDone : kReplySwitchFailed;
 }
 
 void showInFront(HWND window)

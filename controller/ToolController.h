@@ -100,9 +100,6 @@ public:
     HWND versionLabel = nullptr;
     HWND applyButton = nullptr;
     int32_t mode = 0;
-    // The result reportSwitchResult was last given: the outcome of a mode
-    // command handed over by a later start.
-    LONG lastSwitchResult = DISP_CHANGE_SUCCESSFUL;
     HWND mainWindow = nullptr;
     HINSTANCE instance = nullptr;
     bool loaded = false;
