@@ -634,11 +634,15 @@ TEST_F(WithoutRights, StartWithWindowsLandsUnderTheUsersKeyAndCountsFromThere)
     EXPECT_FALSE(isButtonChecked(c_.startup));
 }
 
+// A REG_SZ's bytes, terminator included.
+std::string stringData(std::wstring const& text)
+{
+    return std::string(reinterpret_cast<char const*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
+
 TEST_F(WithoutRights, AMachineValueThisAccountMayNotDeleteShowsAndStays)
 {
-    std::wstring const earlier = L"\"C:\\Tools\\KOVIX Tool.exe\"";
-    std::string const data(reinterpret_cast<char const*>(earlier.c_str()),
-                           (earlier.size() + 1) * sizeof(wchar_t));
+    std::string const data = stringData(L"\"" + tool_.exePath() + L"\"");
     ASSERT_TRUE(writeMachineValue(kRunKey, kRunValue, REG_SZ, data));
     wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey, toolRegistryView());
     ASSERT_TRUE(lock.locked());
@@ -654,6 +658,25 @@ TEST_F(WithoutRights, AMachineValueThisAccountMayNotDeleteShowsAndStays)
     ASSERT_TRUE(clickAndWait(c_.apply));
     EXPECT_EQ(data, readMachineValue(kRunKey, kRunValue));
     EXPECT_EQ(L"", userRunValue());
+}
+
+// The program was moved: the value starts the copy at its old path.
+TEST_F(WithoutRights, ALockedMachineValueNamingAnotherCopyCountsAsOff)
+{
+    std::string const data = stringData(L"\"C:\\Tools\\KOVIX Tool.exe\"");
+    ASSERT_TRUE(writeMachineValue(kRunKey, kRunValue, REG_SZ, data));
+    wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey, toolRegistryView());
+    ASSERT_TRUE(lock.locked());
+    ASSERT_NE(nullptr, startWith(handEdited("800,480", "0", "0", "0")));
+    EXPECT_FALSE(isButtonChecked(c_.startup)) << "nothing starts this copy";
+
+    ASSERT_TRUE(clickAndWait(c_.startup));
+    ASSERT_TRUE(clickAndWait(c_.apply));
+    EXPECT_EQ(L"\"" + tool_.exePath() + L"\"", userRunValue());
+    EXPECT_TRUE(isButtonChecked(c_.startup));
+    EXPECT_EQ(data, readMachineValue(kRunKey, kRunValue));
+    EXPECT_TRUE(waitForBalloon(L"Start with Windows is saved for you; the entry for all users "
+                               L"names another copy and only an administrator can remove it."));
 }
 
 TEST_F(WithoutRights, ALockedDriverKeyEndsTheSetUpInAnErrorAndAnUnsavableFileInABalloon)
