@@ -610,8 +610,13 @@ protected:
 
 } // namespace
 
+// The machine's value names the copy at its old path (the program was moved):
+// nothing starts this copy until its own path is written.
 TEST_F(WithoutRights, StartWithWindowsLandsUnderTheUsersKeyAndCountsFromThere)
 {
+    std::wstring const other = L"\"C:\\Tools\\KOVIX Tool.exe\"";
+    std::string const data(reinterpret_cast<char const*>(other.c_str()), (other.size() + 1) * 2);
+    ASSERT_TRUE(writeMachineValue(kRunKey, kRunValue, REG_SZ, data));
     wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey, toolRegistryView());
     ASSERT_TRUE(lock.locked());
     std::string const edited = handEdited("800,480", "0", "0", "0");
@@ -620,11 +625,11 @@ TEST_F(WithoutRights, StartWithWindowsLandsUnderTheUsersKeyAndCountsFromThere)
 
     ASSERT_TRUE(clickAndWait(c_.startup));
     ASSERT_TRUE(clickAndWait(c_.apply));
-    DWORD type = 0;
-    readMachineValue(kRunKey, kRunValue, &type);
-    EXPECT_EQ(0u, type) << "the machine's key refused it";
+    EXPECT_EQ(data, readMachineValue(kRunKey, kRunValue)) << "the machine's key refused it";
     EXPECT_EQ(L"\"" + tool_.exePath() + L"\"", userRunValue());
     EXPECT_TRUE(isButtonChecked(c_.startup));
+    EXPECT_TRUE(waitForBalloon(L"Start with Windows is saved for you; the entry for all users "
+                               L"names another copy and only an administrator can remove it."));
 
     ASSERT_NE(nullptr, restart(edited));
     EXPECT_TRUE(isButtonChecked(c_.startup)) << "the user's value counts at the next start";
@@ -634,15 +639,11 @@ TEST_F(WithoutRights, StartWithWindowsLandsUnderTheUsersKeyAndCountsFromThere)
     EXPECT_FALSE(isButtonChecked(c_.startup));
 }
 
-// A REG_SZ's bytes, terminator included.
-std::string stringData(std::wstring const& text)
-{
-    return std::string(reinterpret_cast<char const*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
-}
-
 TEST_F(WithoutRights, AMachineValueThisAccountMayNotDeleteShowsAndStays)
 {
-    std::string const data = stringData(L"\"" + tool_.exePath() + L"\"");
+    std::wstring const earlier = L"\"" + tool_.exePath() + L"\"";
+    std::string const data(reinterpret_cast<char const*>(earlier.c_str()),
+                           (earlier.size() + 1) * sizeof(wchar_t));
     ASSERT_TRUE(writeMachineValue(kRunKey, kRunValue, REG_SZ, data));
     wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey, toolRegistryView());
     ASSERT_TRUE(lock.locked());
@@ -658,25 +659,6 @@ TEST_F(WithoutRights, AMachineValueThisAccountMayNotDeleteShowsAndStays)
     ASSERT_TRUE(clickAndWait(c_.apply));
     EXPECT_EQ(data, readMachineValue(kRunKey, kRunValue));
     EXPECT_EQ(L"", userRunValue());
-}
-
-// The program was moved: the value starts the copy at its old path.
-TEST_F(WithoutRights, ALockedMachineValueNamingAnotherCopyCountsAsOff)
-{
-    std::string const data = stringData(L"\"C:\\Tools\\KOVIX Tool.exe\"");
-    ASSERT_TRUE(writeMachineValue(kRunKey, kRunValue, REG_SZ, data));
-    wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey, toolRegistryView());
-    ASSERT_TRUE(lock.locked());
-    ASSERT_NE(nullptr, startWith(handEdited("800,480", "0", "0", "0")));
-    EXPECT_FALSE(isButtonChecked(c_.startup)) << "nothing starts this copy";
-
-    ASSERT_TRUE(clickAndWait(c_.startup));
-    ASSERT_TRUE(clickAndWait(c_.apply));
-    EXPECT_EQ(L"\"" + tool_.exePath() + L"\"", userRunValue());
-    EXPECT_TRUE(isButtonChecked(c_.startup));
-    EXPECT_EQ(data, readMachineValue(kRunKey, kRunValue));
-    EXPECT_TRUE(waitForBalloon(L"Start with Windows is saved for you; the entry for all users "
-                               L"names another copy and only an administrator can remove it."));
 }
 
 TEST_F(WithoutRights, ALockedDriverKeyEndsTheSetUpInAnErrorAndAnUnsavableFileInABalloon)
