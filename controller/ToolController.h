@@ -48,6 +48,7 @@ public:
     // Start with Windows: true when a Run value (the machine's or the
     // user's) names this executable.
     bool startsWithWindows() const;
+    // The Run value under root\keyPath is `quotedPath`, quoted or bare, in any case.
     bool runValueNamesThis(HKEY root, wchar_t const* keyPath, wchar_t const* quotedPath) const;
     // Writes the Run value, under the user's key when the machine's is
     // refused (a balloon says so when the machine's names another copy);
