@@ -610,12 +610,10 @@ protected:
 
 } // namespace
 
-// The machine's value names the copy at its old path (the program was moved):
-// nothing starts this copy until its own path is written.
+// The machine's value names the copy at its old path: the program was moved.
 TEST_F(WithoutRights, StartWithWindowsLandsUnderTheUsersKeyAndCountsFromThere)
 {
-    std::wstring const other = L"\"C:\\Tools\\KOVIX Tool.exe\"";
-    std::string const data(reinterpret_cast<char const*>(other.c_str()), (other.size() + 1) * 2);
+    std::string const data = regSz(L"\"C:\\Tools\\KOVIX Tool.exe\"");
     ASSERT_TRUE(writeMachineValue(kRunKey, kRunValue, REG_SZ, data));
     wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey, toolRegistryView());
     ASSERT_TRUE(lock.locked());
@@ -641,9 +639,7 @@ TEST_F(WithoutRights, StartWithWindowsLandsUnderTheUsersKeyAndCountsFromThere)
 
 TEST_F(WithoutRights, AMachineValueThisAccountMayNotDeleteShowsAndStays)
 {
-    std::wstring const earlier = L"\"" + tool_.exePath() + L"\"";
-    std::string const data(reinterpret_cast<char const*>(earlier.c_str()),
-                           (earlier.size() + 1) * sizeof(wchar_t));
+    std::string const data = regSz(L"\"" + tool_.exePath() + L"\"");
     ASSERT_TRUE(writeMachineValue(kRunKey, kRunValue, REG_SZ, data));
     wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey, toolRegistryView());
     ASSERT_TRUE(lock.locked());

@@ -10,7 +10,6 @@ static bool onlyThisProcessElevated(HANDLE process)
     return GetProcessId(process) == GetCurrentProcessId();
 }
 
-// 0 when the start took the instance, 1 when it left it to the running copy.
 KOVIX_CHILD_MODE(elevated_start)
 {
     return claimSingleInstance(L"KOVIX TOOL", onlyThisProcessElevated) ? 0 : 1;
