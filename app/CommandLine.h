@@ -63,7 +63,7 @@ ToolCommand readCommandPayload(wchar_t const* units, size_t unitCount);
 // message). A window answers 0 to a message it does not take, so every
 // answer is non-zero.
 int32_t const kReplyDone = 1;
-int32_t const kReplySwitchFailed = 2; // the switch showed an error balloon
+int32_t const kReplySwitchFailed = 2; // the display is not in the mode asked for
 int32_t const kReplyBusy = 3;         // an Apply or one of its questions is open
 int32_t const kReplyStarting = 4;     // the window is not built yet: ask again
 

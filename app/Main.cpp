@@ -61,7 +61,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
         showUsage(command.kind == CommandKind::Invalid);
         return command.kind == CommandKind::Invalid ? kExitUsage : kExitDone;
     }
-    if (!claimSingleInstance()) {
+    if (!claimSingleInstance(windowClassName)) {
         // A plain second start shows the running copy's window. The copy
         // shows it itself: one with more rights may not be shown, nor put
         // in front, by this one.

@@ -82,13 +82,10 @@ int32_t onModeCommand(HWND window, ModeItem const& item, bool handedOver)
     uncheckModeItems(menu);
     CheckMenuItem(menu, item.command, MF_BYCOMMAND | MF_CHECKED);
     SendMessageW(theController.*item.radioButton, BM_CLICK, 0, 0);
-    theController.lastSwitchResult = DISP_CHANGE_SUCCESSFUL; // Apply may switch nothing
     applyThenEndIfAsked(window);
-    // The failures are the results that show an error balloon.
-    SwitchBalloon balloon = {};
-    bool const failed = balloonForSwitchResult(theController.lastSwitchResult, balloon) &&
-                        balloon.infoFlags == NIIF_ERROR;
-    return failed ? kReplySwitchFailed : kReplyDone;
+    // Done only with the display in the mode: a switch that waits for a
+    // restart, or any other that left it elsewhere, has not done it.
+    return theController.detectCurrentMode() == item.mode ? kReplyDone : kReplySwitchFailed;
 }
 
 // The control that had the keyboard focus when the window was last left;
@@ -168,16 +165,24 @@ LRESULT onCopyData(HWND window, COPYDATASTRUCT const* data)
 }
 
 // Vista and later keep messages of a process with fewer rights from an
-// elevated one; a command from a shortcut must still arrive. Looked up at
-// run time: Windows XP has no such filter.
-void admitCopyData()
+// elevated one; a command from a shortcut and Explorer's TaskbarCreated must
+// still arrive. Admitted for the main window alone where the system can
+// (Windows 7 on), for the whole process only where it cannot (Vista); looked
+// up at run time, as XP has no filter.
+void admitFromFewerRights(HWND window, UINT message)
 {
-    typedef BOOL(WINAPI * FilterFunction)(UINT, DWORD);
+    typedef BOOL(WINAPI * WindowFilter)(HWND, UINT, DWORD, void*);
+    typedef BOOL(WINAPI * ProcessFilter)(UINT, DWORD);
     HMODULE const user32 = GetModuleHandleW(L"user32.dll");
-    FARPROC const address =
-        user32 != nullptr ? GetProcAddress(user32, "ChangeWindowMessageFilter") : nullptr;
-    if (address != nullptr)
-        reinterpret_cast<FilterFunction>(reinterpret_cast<void (*)()>(address))(WM_COPYDATA, 1); // MSGFLT_ADD
+    if (user32 == nullptr || message == 0)
+        return;
+    if (FARPROC const forWindow = GetProcAddress(user32, "ChangeWindowMessageFilterEx")) {
+        reinterpret_cast<WindowFilter>(reinterpret_cast<void (*)()>(forWindow))(window, message, 1,
+                                                                               nullptr); // MSGFLT_ALLOW
+        return;
+    }
+    if (FARPROC const forProcess = GetProcAddress(user32, "ChangeWindowMessageFilter"))
+        reinterpret_cast<ProcessFilter>(reinterpret_cast<void (*)()>(forProcess))(message, 1); // MSGFLT_ADD
 }
 
 LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
@@ -290,7 +295,6 @@ bool createMainWindow(HINSTANCE instance)
     controls.dwSize = sizeof(controls);
     controls.dwICC = 0xFF; // the eight classic control classes
     InitCommonControlsEx(&controls);
-    admitCopyData();
 
     // Invisible until the settings window is built; its size is set then.
     HWND const window = CreateWindowExW(0, windowClassName, windowTitle,
@@ -298,6 +302,8 @@ bool createMainWindow(HINSTANCE instance)
                                         0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
     if (window == nullptr)
         return false;
+    admitFromFewerRights(window, WM_COPYDATA);
+    admitFromFewerRights(window, taskbarCreatedMessage());
     UpdateWindow(window);
     return true;
 }

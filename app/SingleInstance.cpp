@@ -7,6 +7,8 @@ namespace {
 DWORD const kStartingWaitMs = 10000;
 DWORD const kRetryIntervalMs = 100;
 
+HANDLE instanceMutex = nullptr;
+
 // Sends the payload once; false when no answer came (the reply is then
 // meaningless).
 bool sendPayload(HWND running, COPYDATASTRUCT& data, DWORD_PTR& reply)
@@ -53,17 +55,66 @@ bool handOver(HWND running, CommandKind kind, COPYDATASTRUCT& data, int& exitCod
     return settled;
 }
 
+// The running copy's window; it may still be starting.
+HWND waitForRunningWindow(wchar_t const* windowClassName)
+{
+    DWORD const start = GetTickCount();
+    for (;;) {
+        HWND const running = FindWindowW(windowClassName, nullptr);
+        if (running != nullptr || GetTickCount() - start >= kStartingWaitMs)
+            return running;
+        Sleep(kRetryIntervalMs);
+    }
+}
+
+bool takeOverFromCopyWithoutElevation(wchar_t const* windowClassName, ElevationQuery elevated)
+{
+    if (!elevated(GetCurrentProcess()))
+        return false;
+    HWND const running = waitForRunningWindow(windowClassName);
+    if (running == nullptr)
+        return false;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(running, &processId);
+    HANDLE const process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    bool const runningElevated = process == nullptr || elevated(process);
+    if (process != nullptr)
+        CloseHandle(process);
+    if (runningElevated || handToRunningCopy(windowClassName, {CommandKind::Exit, 0}) != kExitDone)
+        return false;
+    // Its end abandoned the mutex, which this process's handle keeps.
+    DWORD const wait = WaitForSingleObject(instanceMutex, kAnswerTimeoutMs);
+    return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
 } // namespace
 
-bool claimSingleInstance()
+bool processIsElevated(HANDLE process)
 {
-    HANDLE const mutex = CreateMutexW(nullptr, TRUE, L"KOVIX Tool single instance");
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+        return false;
+    // TOKEN_ELEVATION: one DWORD. Windows XP refuses the class (20).
+    DWORD elevation = 0;
+    DWORD size = 0;
+    bool const elevated = GetTokenInformation(token, TOKEN_INFORMATION_CLASS(20), &elevation,
+                                              sizeof(elevation), &size) &&
+                          elevation != 0;
+    CloseHandle(token);
+    return elevated;
+}
+
+bool claimSingleInstance(wchar_t const* windowClassName, ElevationQuery elevated)
+{
+    instanceMutex = CreateMutexW(nullptr, TRUE, L"KOVIX Tool single instance");
     DWORD const error = GetLastError();
     // A copy with more rights (run as administrator) made a mutex that this
     // one may not open: it exists all the same, so that copy runs.
-    if (mutex == nullptr)
+    if (instanceMutex == nullptr)
         return error != ERROR_ACCESS_DENIED;
-    return error != ERROR_ALREADY_EXISTS;
+    if (error != ERROR_ALREADY_EXISTS)
+        return true;
+    return takeOverFromCopyWithoutElevation(windowClassName, elevated);
 }
 
 int handToRunningCopy(wchar_t const* windowClassName, ToolCommand command)

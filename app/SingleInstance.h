@@ -7,10 +7,17 @@
 
 #include "app/CommandLine.h"
 
+// Whether a process runs elevated ("Run as administrator"); false where the
+// system cannot tell (Windows XP knows no elevation).
+using ElevationQuery = bool (*)(HANDLE process);
+bool processIsElevated(HANDLE process);
+
 // Takes the instance mutex. Returns false when another copy already holds
-// it, also one whose mutex this process may not open. The mutex is held
-// until the process ends.
-bool claimSingleInstance();
+// it, also one whose mutex this process may not open. An elevated start
+// (as `elevated` says) beside a copy that is not elevated, which could not
+// prepare the driver, ends that copy as /exit does, waits for it, bounded,
+// and takes its place. The mutex is held until the process ends.
+bool claimSingleInstance(wchar_t const* windowClassName, ElevationQuery elevated = processIsElevated);
 
 // Hands `command` (one that formatCommandPayload takes) to the running copy
 // as WM_COPYDATA and returns the exit code of its answer. Never waits

@@ -46,10 +46,13 @@ public:
     void restoreStartupMode();
 
     // Start with Windows: true when a Run value (the machine's or the
-    // user's) starts the program.
+    // user's) names this executable.
     bool startsWithWindows() const;
+    // The Run value under root\keyPath is `quotedPath`, quoted or bare, in any case.
+    bool runValueNamesThis(HKEY root, wchar_t const* keyPath, wchar_t const* quotedPath) const;
     // Writes the Run value, under the user's key when the machine's is
-    // refused; false when neither could be written.
+    // refused (a balloon says so when the machine's names another copy);
+    // false when neither could be written.
     bool registerToStart();
     // Apply's step: stores or removes the value and puts the box right when
     // the account's rights kept it from doing as asked.
@@ -107,9 +110,6 @@ public:
     HWND versionLabel = nullptr;
     HWND applyButton = nullptr;
     int32_t mode = 0;
-    // The result reportSwitchResult was last given: the outcome of a mode
-    // command handed over by a later start.
-    LONG lastSwitchResult = DISP_CHANGE_SUCCESSFUL;
     HWND mainWindow = nullptr;
     HINSTANCE instance = nullptr;
     bool loaded = false;

@@ -12,7 +12,13 @@ LONG DisplayModeSwitcher::setMode(int32_t width, int32_t height, int32_t bitsPer
     mode.dmBitsPerPel = DWORD(bitsPerPixel);
     mode.dmPelsWidth = DWORD(width);
     mode.dmPelsHeight = DWORD(height);
-    return ChangeDisplaySettingsW(&mode, CDS_UPDATEREGISTRY);
+    LONG const result = change(&mode, CDS_UPDATEREGISTRY);
+    // An account that may not store display settings (an XP limited one)
+    // still may set them until it logs off.
+    if (result != DISP_CHANGE_NOTUPDATED)
+        return result;
+    LONG const session = change(&mode, 0);
+    return session == DISP_CHANGE_SUCCESSFUL ? DISP_CHANGE_NOTUPDATED : session;
 }
 
 LONG DisplayModeSwitcher::switchTo(ResolutionMode mode) const

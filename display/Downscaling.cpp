@@ -111,5 +111,7 @@ bool ToolController::restartComputer(UINT flags)
     CloseHandle(token);
     if (error != ERROR_SUCCESS)
         return false;
-    return ExitWindowsEx(flags, 0) != FALSE;
+    // A planned reconfiguration, as the shutdown event log records it.
+    return ExitWindowsEx(flags, SHTDN_REASON_MAJOR_OPERATINGSYSTEM | SHTDN_REASON_MINOR_RECONFIG |
+                                    SHTDN_REASON_FLAG_PLANNED) != FALSE;
 }

@@ -44,7 +44,6 @@ ResolutionMode ToolController::detectCurrentMode() const
 
 void ToolController::reportSwitchResult(LONG result)
 {
-    lastSwitchResult = result;
     SwitchBalloon balloon = {};
     if (!balloonForSwitchResult(result, balloon))
         return;

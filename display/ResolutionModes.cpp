@@ -73,9 +73,10 @@ bool balloonForSwitchResult(long result, SwitchBalloon& out)
         return false;
     out.timeoutMs = kBalloonTimeoutMs;
     if (result == kSwitchNotUpdated) {
-        out.text = L"New resolution could not be saved to registry!";
-        out.title = L"Error";
-        out.infoFlags = kBalloonError;
+        // The mode is on screen for this session only (DisplayModeSwitcher).
+        out.text = L"New resolution lasts until logoff: it could not be saved to registry!";
+        out.title = L"Warning";
+        out.infoFlags = kBalloonWarning;
     } else if (result == kSwitchRestart) {
         // A restart notice, hence the warning icon under an "Information" title.
         out.text = L"The system must be restarted for changes to take affect.";

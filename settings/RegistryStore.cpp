@@ -115,6 +115,28 @@ bool RegistryStore::hasValue(HKEY root, wchar_t const* keyPath, wchar_t const* v
            ERROR_FILE_NOT_FOUND;
 }
 
+bool RegistryStore::readString(HKEY root, wchar_t const* keyPath, wchar_t const* valueName,
+                                wchar_t* text, DWORD capacity) const
+{
+    if (text == nullptr || capacity == 0)
+        return false;
+    text[0] = 0;
+    ScopedKey key;
+    if (!key.open(root, keyPath, KEY_QUERY_VALUE))
+        return false;
+    // One unit kept for the terminator: a stored string need not end in one.
+    DWORD type = 0;
+    DWORD size = (capacity - 1) * DWORD(sizeof(wchar_t));
+    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(text),
+                         &size) != ERROR_SUCCESS ||
+        type != REG_SZ) {
+        text[0] = 0;
+        return false;
+    }
+    text[size / sizeof(wchar_t)] = 0;
+    return true;
+}
+
 bool RegistryStore::deleteValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName) const
 {
     ScopedKey key;

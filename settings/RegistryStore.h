@@ -24,6 +24,12 @@ public:
     // any other answer of the query (an empty value too) is true.
     bool hasValue(HKEY root, wchar_t const* keyPath, wchar_t const* valueName) const;
 
+    // A REG_SZ value into `text` (`capacity` units), always terminated; false,
+    // with `text` empty, when it cannot be read, is of another type or does
+    // not fit.
+    bool readString(HKEY root, wchar_t const* keyPath, wchar_t const* valueName, wchar_t* text,
+                    DWORD capacity) const;
+
     // True when the value is gone: deleted, or it never existed under a key
     // this account may change. False when the key is missing or the account
     // may not change it.

@@ -10,36 +10,11 @@ namespace {
 
 UINT const kIconTipFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
-// Lets the shell's notice through to an elevated process (Vista and later
-// filter broadcasts from less privileged senders). Looked up at run time:
-// Windows XP has no such filter.
-void admitFromShell(UINT message)
-{
-    typedef BOOL(WINAPI * FilterFunction)(UINT, DWORD);
-    HMODULE const user32 = GetModuleHandleW(L"user32.dll");
-    if (user32 == nullptr)
-        return;
-    FARPROC const address = GetProcAddress(user32, "ChangeWindowMessageFilter");
-    if (address == nullptr)
-        return;
-    FilterFunction const filter =
-        reinterpret_cast<FilterFunction>(reinterpret_cast<void (*)()>(address));
-    filter(message, 1); // MSGFLT_ADD
-}
-
-UINT registerTaskbarCreated()
-{
-    UINT const message = RegisterWindowMessageW(L"TaskbarCreated");
-    if (message != 0)
-        admitFromShell(message);
-    return message;
-}
-
 } // namespace
 
 UINT taskbarCreatedMessage()
 {
-    static UINT const message = registerTaskbarCreated();
+    static UINT const message = RegisterWindowMessageW(L"TaskbarCreated");
     return message;
 }
 

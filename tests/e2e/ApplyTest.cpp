@@ -633,8 +633,11 @@ protected:
 
 } // namespace
 
+// The machine's value names the copy at its old path: the program was moved.
 TEST_F(WithoutRights, StartWithWindowsLandsUnderTheUsersKeyAndCountsFromThere)
 {
+    std::string const data = regSz(L"\"C:\\Tools\\KOVIX Tool.exe\"");
+    ASSERT_TRUE(writeMachineValue(kRunKey, kRunValue, REG_SZ, data));
     wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey, toolRegistryView());
     ASSERT_TRUE(lock.locked());
     std::string const edited = handEdited("800,480", "0", "0", "0");
@@ -643,11 +646,11 @@ TEST_F(WithoutRights, StartWithWindowsLandsUnderTheUsersKeyAndCountsFromThere)
 
     ASSERT_TRUE(clickAndWait(c_.startup));
     ASSERT_TRUE(clickAndWait(c_.apply));
-    DWORD type = 0;
-    readMachineValue(kRunKey, kRunValue, &type);
-    EXPECT_EQ(0u, type) << "the machine's key refused it";
+    EXPECT_EQ(data, readMachineValue(kRunKey, kRunValue)) << "the machine's key refused it";
     EXPECT_EQ(L"\"" + tool_.exePath() + L"\"", userRunValue());
     EXPECT_TRUE(isButtonChecked(c_.startup));
+    EXPECT_TRUE(waitForBalloon(L"Start with Windows is saved for you; the entry for all users "
+                               L"names another copy and only an administrator can remove it."));
 
     ASSERT_NE(nullptr, restart(edited));
     EXPECT_TRUE(isButtonChecked(c_.startup)) << "the user's value counts at the next start";
@@ -659,9 +662,7 @@ TEST_F(WithoutRights, StartWithWindowsLandsUnderTheUsersKeyAndCountsFromThere)
 
 TEST_F(WithoutRights, AMachineValueThisAccountMayNotDeleteShowsAndStays)
 {
-    std::wstring const earlier = L"\"C:\\Tools\\KOVIX Tool.exe\"";
-    std::string const data(reinterpret_cast<char const*>(earlier.c_str()),
-                           (earlier.size() + 1) * sizeof(wchar_t));
+    std::string const data = regSz(L"\"" + tool_.exePath() + L"\"");
     ASSERT_TRUE(writeMachineValue(kRunKey, kRunValue, REG_SZ, data));
     wintest::KeyLock const lock(HKEY_LOCAL_MACHINE, kRunKey, toolRegistryView());
     ASSERT_TRUE(lock.locked());

@@ -56,7 +56,7 @@ protected:
 
 TEST_F(SettingsWindow, SixteenControlsInTheirPlacesAt96DpiCheckedAsTheSettingsSay)
 {
-    ASSERT_TRUE(writeMachineValue(kRunKey, L"KOVIX Tool", REG_SZ, std::string("x\0\0", 4)));
+    ASSERT_TRUE(writeMachineValue(kRunKey, L"KOVIX Tool", REG_SZ, regSz(L"\"" + tool_.exePath() + L"\"")));
     HWND const main = startWith(settingsWith("1", "0", "0", "1", "0", "0"));
     ASSERT_NE(nullptr, main);
     screenshot(L"settings-window-96dpi");

@@ -552,6 +552,11 @@ std::string dword(DWORD value)
     return std::string(reinterpret_cast<char const*>(&value), sizeof(value));
 }
 
+std::string regSz(std::wstring const& text)
+{
+    return std::string(reinterpret_cast<char const*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
+
 // ---------------------------------------------------------- display modes
 
 std::string screenSize()

@@ -198,6 +198,7 @@ private:
 };
 
 std::string dword(DWORD value); // the 4 bytes of a REG_DWORD
+std::string regSz(std::wstring const& text); // a REG_SZ's bytes, terminator included
 
 // The primary screen as this process sees it now, "WxH".
 std::string screenSize();

@@ -94,7 +94,7 @@ TEST(ResolutionModes, BalloonForEverySwitchResult)
         unsigned infoFlags;
     };
     Row const rows[] = {
-        {-3, L"New resolution could not be saved to registry!", L"Error", 3},
+        {-3, L"New resolution lasts until logoff: it could not be saved to registry!", L"Warning", 2},
         // A restart is a warning titled "Information".
         {1, L"The system must be restarted for changes to take affect.", L"Information", 2},
         {-1, kError, L"Error", 3}, {-2, kError, L"Error", 3}, {-4, kError, L"Error", 3},

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/MainWindow.h"
 #include "controller/ToolController.h"
 #include "display/DisplayModeSwitcher.h"
 #include "tests/win/HostCommand.h"
@@ -316,8 +317,8 @@ TEST_F(Display, EachSwitchResultGivesItsBalloonOnTheMainIcon)
     Row const rows[] = {
         {DISP_CHANGE_RESTART, L"The system must be restarted for changes to take affect.",
          L"Information", NIIF_WARNING},
-        {DISP_CHANGE_NOTUPDATED, L"New resolution could not be saved to registry!", L"Error",
-         NIIF_ERROR},
+        {DISP_CHANGE_NOTUPDATED, L"New resolution lasts until logoff: it could not be saved to registry!",
+         L"Warning", NIIF_WARNING},
         {DISP_CHANGE_FAILED, kErrorText, L"Error", NIIF_ERROR},
         {DISP_CHANGE_BADMODE, kErrorText, L"Error", NIIF_ERROR},
     };
@@ -441,5 +442,52 @@ TEST_F(Display, WithoutAModeTheSwitchFailsAndTheErrorBalloonShows)
     EXPECT_STREQ(kErrorText, main.iconData.szInfo);
     EXPECT_EQ(6, controller.mode);
     EXPECT_TRUE(displayChanges.empty());
+    EXPECT_EQ("800x480", host::screenSize());
+}
+
+// An account that may not store display settings (XP limited): Wine answers
+// NOTUPDATED, unchanged, when its key (the adapter's DeviceKey) refuses writes.
+TEST_F(Display, WhereTheModeCannotBeStoredItIsSetForTheSession)
+{
+    DISPLAY_DEVICEW device = {};
+    device.cb = sizeof(device);
+    ASSERT_TRUE(EnumDisplayDevicesW(nullptr, 0, &device, 0));
+    wchar_t const* const path = device.DeviceKey + lstrlenW(L"\\Registry\\Machine\\");
+    KeyLock const lock(HKEY_CURRENT_CONFIG, path);
+    ASSERT_TRUE(lock.locked()) << testing::PrintToString(std::wstring(device.DeviceKey));
+    EXPECT_EQ(DISP_CHANGE_NOTUPDATED, switcher_.switchTo(2));
+    EXPECT_EQ("800x600", host::screenSize());
+}
+
+// As a driver that takes a mode only after a restart: nothing changes.
+LONG WINAPI restartNeeded(DEVMODEW*, DWORD)
+{
+    return DISP_CHANGE_RESTART;
+}
+
+// The running copy, built as the program builds it, its switches waiting for
+// a restart: the exit code a later start's /mode 800x600 would end with.
+KOVIX_CHILD_MODE(mode_command_restart)
+{
+    lstrcpynW(windowClassName, L"KOVIX TOOL restart", ARRAYSIZE(windowClassName));
+    HINSTANCE const instance = GetModuleHandleW(nullptr);
+    registerMainClass(instance);
+    if (!createMainWindow(instance))
+        return -2;
+    theController.buildWindow();
+    theController.displaySwitcher.change = restartNeeded;
+    finishStartup({CommandKind::None, 0});
+    wchar_t payload[] = L"/mode 800x600";
+    COPYDATASTRUCT data = {kCommandDataId, sizeof(payload), payload};
+    LRESULT const reply =
+        SendMessageW(theController.mainWindow, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    DestroyWindow(theController.mainWindow);
+    return exitCodeForReply(int32_t(reply));
+}
+
+TEST_F(Display, AModeCommandAnsweredRestartEndsWithCode1)
+{
+    TempFolder const folder; // the default settings: 800x480
+    EXPECT_EQ(1, runChildIn(folder, L"mode_command_restart"));
     EXPECT_EQ("800x480", host::screenSize());
 }
