@@ -3,7 +3,7 @@
 # the floor program where there is one. They print figures; they are not
 # tests and fail nothing.
 #
-#   bash bench/run.sh            everything (about 40 minutes)
+#   bash bench/run.sh            everything (about 30 minutes)
 #   bash bench/run.sh --quick    shorter runs (20 s idle, 10,000 renders,
 #                                34,560 polls, 20 kills, 60 s of fuzzing)
 #   bash bench/run.sh --only kills,fuzz   only these steps; their figures
