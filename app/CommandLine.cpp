@@ -2,10 +2,11 @@
 
 #include "settings/SettingsText.h"
 
-wchar_t const kUsageText[] =
-    L"KOVIX Tool [command]\n"
+namespace {
+
+wchar_t const kUsageHead[] = L"KOVIX Tool [command]\n\n";
+wchar_t const kUsageTail[] =
     L"\n"
-    L"/mode 800x480, /mode 800x600, /mode 1024x768\n"
     L"    switch to the mode, as its item in the tray menu does\n"
     L"/show    show the settings window\n"
     L"/tray    put the settings window into the tray\n"
@@ -17,8 +18,6 @@ wchar_t const kUsageText[] =
     L"\n"
     L"Exit codes: 0 done, 1 the mode switch failed, 2 usage error, "
     L"3 the running copy is busy, 4 no answer in time.";
-
-namespace {
 
 // Longer than every command and mode, so that a longer token fails to match
 // instead of being cut to one that does.
@@ -32,17 +31,6 @@ struct CommandName {
 CommandName const kCommandNames[] = {
     {L"mode", CommandKind::Mode}, {L"show", CommandKind::Show}, {L"tray", CommandKind::Tray},
     {L"exit", CommandKind::Exit}, {L"?", CommandKind::Help},    {L"help", CommandKind::Help},
-};
-
-struct ModeName {
-    wchar_t const* name;
-    ResolutionMode mode;
-};
-
-ModeName const kModeNames[] = {
-    {L"800x480", kMode800x480},
-    {L"800x600", kMode800x600},
-    {L"1024x768", kMode1024x768},
 };
 
 ToolCommand const kInvalid = {CommandKind::Invalid, 0};
@@ -117,9 +105,9 @@ CommandKind commandKind(wchar_t const* token)
 
 ResolutionMode modeOf(wchar_t const* token)
 {
-    for (ModeName const& entry : kModeNames) {
-        if (sameIgnoringCase(token, entry.name))
-            return entry.mode;
+    for (size_t i = 0; i < kChoosableModeCount; ++i) {
+        if (sameIgnoringCase(token, kModeTable[i].commandName))
+            return kModeTable[i].mode;
     }
     return 0;
 }
@@ -194,15 +182,11 @@ bool formatCommandPayload(ToolCommand command, wchar_t* dest, size_t capacity)
     wchar_t text[kCommandPayloadCapacity] = L"/";
     size_t length = 1 + copyText(text + 1, kCommandPayloadCapacity - 1, name);
     if (command.kind == CommandKind::Mode) {
-        wchar_t const* modeName = nullptr;
-        for (ModeName const& entry : kModeNames) {
-            if (entry.mode == command.mode)
-                modeName = entry.name;
-        }
-        if (modeName == nullptr)
+        ModeRow const* const row = choosableModeRow(command.mode);
+        if (row == nullptr)
             return false;
         text[length++] = L' ';
-        length += copyText(text + length, kCommandPayloadCapacity - length, modeName);
+        length += copyText(text + length, kCommandPayloadCapacity - length, row->commandName);
     }
     if (length + 1 > capacity)
         return false;
@@ -222,6 +206,20 @@ ToolCommand readCommandPayload(wchar_t const* units, size_t unitCount)
         return kInvalid;
     ToolCommand const command = parseCommandLine(units);
     return canBeHandedOver(command.kind) ? command : kInvalid;
+}
+
+void formatUsageText(wchar_t* dest, size_t capacity)
+{
+    if (capacity == 0)
+        return;
+    size_t length = copyText(dest, capacity, kUsageHead);
+    for (size_t i = 0; i < kChoosableModeCount; ++i) {
+        if (i > 0)
+            length += copyText(dest + length, capacity - length, L", ");
+        length += copyText(dest + length, capacity - length, L"/mode ");
+        length += copyText(dest + length, capacity - length, kModeTable[i].commandName);
+    }
+    copyText(dest + length, capacity - length, kUsageTail);
 }
 
 int exitCodeForReply(int32_t reply)

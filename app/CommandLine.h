@@ -21,7 +21,7 @@ enum class CommandKind : uint8_t {
 
 struct ToolCommand {
     CommandKind kind;
-    ResolutionMode mode; // kMode800x480, kMode800x600 or kMode1024x768 for Mode, else 0
+    ResolutionMode mode; // a choosable mode for Mode, else 0
 };
 
 // The arguments within the whole command line (GetCommandLineW), after the
@@ -38,15 +38,16 @@ wchar_t const* commandArguments(wchar_t const* commandLine, wchar_t const* modul
 // Parses the arguments (the command line after the program's name). Tokens
 // are separated by blanks; a double quote groups blanks into a token and is
 // not part of it. A command is a token "/name" or "-name", the name in any
-// case of A-Z; /mode takes the next token, "800x480", "800x600" or
-// "1024x768" (x in either case). One command at most: a second one, a token
+// case of A-Z; /mode takes the next token, a choosable mode's command name
+// (its x in either case). One command at most: a second one, a token
 // that is no command, a missing or unknown mode, or a token longer than any
 // of these make the line Invalid. Only blanks, or nothing, is None.
 ToolCommand parseCommandLine(wchar_t const* text);
 
 // The identifier in COPYDATASTRUCT::dwData of a handed-over command ("KVX1").
 uint32_t const kCommandDataId = 0x4B565831;
-// Largest payload in UTF-16 units, terminator included; "/mode 1024x768" is 15.
+// Largest payload in UTF-16 units, terminator included; the longest /mode
+// payload is 15.
 size_t const kCommandPayloadCapacity = 32;
 
 // Writes the payload text of a command that can be handed over (Mode, Show,
@@ -77,5 +78,6 @@ int const kExitNoAnswer = 4;
 // The exit code for the running copy's final answer (not kReplyStarting).
 int exitCodeForReply(int32_t reply);
 
-// The text of the usage box.
-extern wchar_t const kUsageText[];
+// The text of the usage box, with every choosable mode's /mode line.
+size_t const kUsageTextCapacity = 640;
+void formatUsageText(wchar_t* dest, size_t capacity);

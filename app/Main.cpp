@@ -17,7 +17,9 @@ namespace {
 // /? and /help, and every usage error: no window of ours exists yet.
 void showUsage(bool usageError)
 {
-    MessageBoxW(nullptr, kUsageText, windowTitle,
+    wchar_t usage[kUsageTextCapacity];
+    formatUsageText(usage, kUsageTextCapacity);
+    MessageBoxW(nullptr, usage, windowTitle,
                 MB_OK | (usageError ? MB_ICONWARNING : MB_ICONINFORMATION));
 }
 

@@ -12,19 +12,8 @@ wchar_t windowClassName[100] = {};
 
 namespace {
 
-// The tray menu's mode items, the radio button each clicks and the mode a
-// handed-over /mode names.
-struct ModeItem {
-    UINT command;
-    HWND ToolController::*radioButton;
-    ResolutionMode mode;
-};
-
-ModeItem const kModeItems[] = {
-    {IDM_MODE_800X480, &ToolController::radio800x480, kMode800x480},
-    {IDM_MODE_800X600, &ToolController::radio800x600, kMode800x600},
-    {IDM_MODE_1024X768, &ToolController::radio1024x768, kMode1024x768},
-};
+// Set while a poll runs.
+bool pollBusy = false;
 
 // Handed-over commands are answered only once the settings window is built.
 bool windowBuilt = false;
@@ -66,26 +55,28 @@ void onCreate(HWND window)
 // The tray menu goes by the check mark; a handed-over /mode promises the
 // display in its mode, so it asks the display, which another program may
 // have changed, or a failed switch left elsewhere.
-int32_t onModeCommand(HWND window, ModeItem const& item, bool handedOver)
+// `choice` indexes the choosable modes, and so the radio buttons.
+int32_t onModeCommand(HWND window, size_t choice, bool handedOver)
 {
     // From the tray while Apply's question is open: the running Apply has
     // already shown and will save its mode, so this one must not change
     // the mode under it. Dropped like the nested Apply itself.
     if (ToolController::isApplying())
         return kReplyBusy;
+    ModeRow const& row = kModeTable[choice];
     HMENU const menu = GetMenu(window);
     // -1 (every flag set) where the menu lacks the item: not a check mark.
-    UINT const state = GetMenuState(menu, item.command, MF_BYCOMMAND);
+    UINT const state = GetMenuState(menu, row.menuCommand, MF_BYCOMMAND);
     bool const chosen = state != UINT(-1) && (state & MF_CHECKED) != 0;
-    if (chosen && (!handedOver || theController.detectCurrentMode() == item.mode))
+    if (chosen && (!handedOver || detectCurrentMode() == row.mode))
         return kReplyDone; // already the chosen mode: neither click nor apply
     uncheckModeItems(menu);
-    CheckMenuItem(menu, item.command, MF_BYCOMMAND | MF_CHECKED);
-    SendMessageW(theController.*item.radioButton, BM_CLICK, 0, 0);
+    CheckMenuItem(menu, row.menuCommand, MF_BYCOMMAND | MF_CHECKED);
+    SendMessageW(theController.modeRadios[choice], BM_CLICK, 0, 0);
     applyThenEndIfAsked(window);
     // Done only with the display in the mode: a switch that waits for a
     // restart, or any other that left it elsewhere, has not done it.
-    return theController.detectCurrentMode() == item.mode ? kReplyDone : kReplySwitchFailed;
+    return detectCurrentMode() == row.mode ? kReplyDone : kReplySwitchFailed;
 }
 
 // The control that had the keyboard focus when the window was last left;
@@ -127,9 +118,9 @@ int32_t carryOutCommand(HWND window, ToolCommand command)
         return kReplyBusy;
     switch (command.kind) {
     case CommandKind::Mode:
-        for (ModeItem const& item : kModeItems) {
-            if (item.mode == command.mode)
-                return onModeCommand(window, item, true);
+        for (size_t choice = 0; choice < kChoosableModeCount; ++choice) {
+            if (kModeTable[choice].mode == command.mode)
+                return onModeCommand(window, choice, true);
         }
         return 0;
     case CommandKind::Show:
@@ -192,9 +183,9 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
     if (lParam != 0 && reinterpret_cast<HWND>(lParam) == theController.applyButton)
         applyThenEndIfAsked(window);
 
-    for (ModeItem const& item : kModeItems) {
-        if (LOWORD(wParam) == item.command) {
-            onModeCommand(window, item, false);
+    for (size_t choice = 0; choice < kChoosableModeCount; ++choice) {
+        if (LOWORD(wParam) == kModeTable[choice].menuCommand) {
+            onModeCommand(window, choice, false);
             return 0;
         }
     }
@@ -381,6 +372,15 @@ bool isSettingsDialogMessage(MSG* message)
     return IsDialogMessageW(main, message) != FALSE;
 }
 
+void CALLBACK lockTimerProc(HWND, UINT message, UINT_PTR, DWORD)
+{
+    if (message != WM_TIMER || pollBusy)
+        return;
+    pollBusy = true;
+    theController.pollLockKeys();
+    pollBusy = false;
+}
+
 void finishStartup(ToolCommand command)
 {
     if (command.kind != CommandKind::None)
@@ -403,8 +403,8 @@ void toggleMainWindow(HWND window)
 
 void uncheckModeItems(HMENU menu)
 {
-    for (ModeItem const& item : kModeItems)
-        CheckMenuItem(menu, item.command, MF_BYCOMMAND | MF_UNCHECKED);
+    for (size_t choice = 0; choice < kChoosableModeCount; ++choice)
+        CheckMenuItem(menu, kModeTable[choice].menuCommand, MF_BYCOMMAND | MF_UNCHECKED);
 }
 
 BOOL CALLBACK setChildFont(HWND child, LPARAM font)
@@ -417,12 +417,10 @@ LRESULT CALLBACK resolutionPanelProc(HWND window, UINT message, WPARAM wParam, L
 {
     if (message == WM_COMMAND) {
         HWND const sender = reinterpret_cast<HWND>(lParam);
-        if (sender == theController.radio800x480)
-            theController.mode = kMode800x480;
-        if (sender == theController.radio800x600)
-            theController.mode = kMode800x600;
-        if (sender == theController.radio1024x768)
-            theController.mode = kMode1024x768;
+        for (size_t choice = 0; choice < kChoosableModeCount; ++choice) {
+            if (sender == theController.modeRadios[choice])
+                theController.mode = kModeTable[choice].mode;
+        }
     }
     // The panel behaves as a plain child window; its static procedure is not called.
     return DefWindowProcW(window, message, wParam, lParam);

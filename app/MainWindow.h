@@ -30,6 +30,10 @@ void finishStartup(ToolCommand command);
 // when the message was taken, translated and dispatched.
 bool isSettingsDialogMessage(MSG* message);
 
+// Timer callback of the main window's lock timer: polls `theController`.
+// A tick that arrives while a poll is still running returns at once.
+void CALLBACK lockTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
+
 // Shows a window that is in the tray, or puts a shown window back there.
 void toggleMainWindow(HWND window);
 void uncheckModeItems(HMENU menu);

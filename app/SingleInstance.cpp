@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "common/HandleOwners.h"
+
 namespace {
 
 // The first copy may still be starting: its window may not exist yet, or
@@ -37,28 +39,26 @@ bool handOver(HWND running, CommandKind kind, COPYDATASTRUCT& data, int& exitCod
     // Only a process in the foreground may hand the foreground on.
     if (kind == CommandKind::Show)
         AllowSetForegroundWindow(processId);
-    HANDLE const process = kind == CommandKind::Exit ? OpenProcess(SYNCHRONIZE, FALSE, processId)
-                                                     : nullptr;
+    ScopedHandle const process(kind == CommandKind::Exit ? OpenProcess(SYNCHRONIZE, FALSE, processId)
+                                                         : nullptr);
     DWORD_PTR reply = 0;
     bool settled = false;
     if (sendPayload(running, data, reply)) {
         settled = reply != DWORD_PTR(kReplyStarting);
         exitCode = exitCodeForReply(int32_t(reply));
         if (kind == CommandKind::Exit && exitCode == kExitDone)
-            exitCode = waitForEnd(process);
+            exitCode = waitForEnd(process.get());
     } else {
         settled = IsWindow(running) != FALSE;
         exitCode = kExitNoAnswer;
     }
-    if (process != nullptr)
-        CloseHandle(process);
     return settled;
 }
 
-// The running copy's window; it may still be starting.
-HWND waitForRunningWindow(wchar_t const* windowClassName)
+// The running copy's window, waited for until kStartingWaitMs after
+// `start`: it may still be starting.
+HWND waitForRunningWindow(wchar_t const* windowClassName, DWORD start)
 {
-    DWORD const start = GetTickCount();
     for (;;) {
         HWND const running = FindWindowW(windowClassName, nullptr);
         if (running != nullptr || GetTickCount() - start >= kStartingWaitMs)
@@ -71,16 +71,15 @@ bool takeOverFromCopyWithoutElevation(wchar_t const* windowClassName, ElevationQ
 {
     if (!elevated(GetCurrentProcess()))
         return false;
-    HWND const running = waitForRunningWindow(windowClassName);
+    HWND const running = waitForRunningWindow(windowClassName, GetTickCount());
     if (running == nullptr)
         return false;
     DWORD processId = 0;
     GetWindowThreadProcessId(running, &processId);
-    HANDLE const process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
-    bool const runningElevated = process == nullptr || elevated(process);
-    if (process != nullptr)
-        CloseHandle(process);
-    if (runningElevated || handToRunningCopy(windowClassName, {CommandKind::Exit, 0}) != kExitDone)
+    ScopedHandle const process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
+    // A copy this one may not even query is left alone, as an elevated one is.
+    if (!process.valid() || elevated(process.get()) ||
+        handToRunningCopy(windowClassName, {CommandKind::Exit, 0}) != kExitDone)
         return false;
     // Its end abandoned the mutex, which this process's handle keeps.
     DWORD const wait = WaitForSingleObject(instanceMutex, kAnswerTimeoutMs);
@@ -91,17 +90,16 @@ bool takeOverFromCopyWithoutElevation(wchar_t const* windowClassName, ElevationQ
 
 bool processIsElevated(HANDLE process)
 {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &opened))
         return false;
+    ScopedHandle const token(opened);
     // TOKEN_ELEVATION: one DWORD. Windows XP refuses the class (20).
     DWORD elevation = 0;
     DWORD size = 0;
-    bool const elevated = GetTokenInformation(token, TOKEN_INFORMATION_CLASS(20), &elevation,
-                                              sizeof(elevation), &size) &&
-                          elevation != 0;
-    CloseHandle(token);
-    return elevated;
+    return GetTokenInformation(token.get(), TOKEN_INFORMATION_CLASS(20), &elevation,
+                               sizeof(elevation), &size) &&
+           elevation != 0;
 }
 
 bool claimSingleInstance(wchar_t const* windowClassName, ElevationQuery elevated)
@@ -130,7 +128,7 @@ int handToRunningCopy(wchar_t const* windowClassName, ToolCommand command)
     DWORD const start = GetTickCount();
     do {
         int exitCode = kExitNoAnswer;
-        HWND const running = FindWindowW(windowClassName, nullptr);
+        HWND const running = waitForRunningWindow(windowClassName, start);
         if (running != nullptr && handOver(running, command.kind, data, exitCode))
             return exitCode;
         Sleep(kRetryIntervalMs);

@@ -26,19 +26,6 @@ bool isChecked(HWND control)
     return SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-struct LockRow {
-    int record;
-    HWND ToolController::*check;
-    bool ToolController::*flag;
-    LockKey key;
-};
-
-LockRow const kLockRows[] = {
-    {1, &ToolController::numLockCheck, &ToolController::numLock, LockKey::Num},
-    {2, &ToolController::capsLockCheck, &ToolController::capsLock, LockKey::Caps},
-    {3, &ToolController::scrollLockCheck, &ToolController::scrlLock, LockKey::Scroll},
-};
-
 } // namespace
 
 bool ToolController::isApplying()
@@ -72,7 +59,7 @@ void ToolController::apply()
     // 3-4. Menu check mark and the main icon's tip for the chosen mode.
     HMENU const menu = GetMenu(mainWindow);
     uncheckModeItems(menu);
-    ModeDisplayValues const shown = modeDisplayValues(mode);
+    ModeRow const& shown = modeDisplayValues(mode);
     CheckMenuItem(menu, shown.menuCommand, MF_BYCOMMAND | MF_CHECKED);
     trayIcons[0].modify(L"", shown.tip, getWindowIcon(mainWindow));
 
@@ -104,14 +91,12 @@ void ToolController::apply()
     }
 
     // 12. Lock icons back in their off state; the poll corrects them at once.
-    for (LockRow const& row : kLockRows) {
-        TrayIcon& icon = trayIcons[row.record];
-        if (isChecked(this->*row.check)) {
-            this->*row.flag = true;
-            addLockIcon(row.key, false);
-            icon.lockOn = false;
-        } else {
-            this->*row.flag = false;
+    for (size_t i = 0; i < kLockCount; ++i) {
+        LockFields const& fields = kLockFields[i];
+        this->*fields.shown = isChecked(this->*fields.check);
+        if (this->*fields.shown) {
+            addLockIcon(kLockTable[i].key, false);
+            trayIcons[lockTrayIndex(kLockTable[i].key)].lockOn = false;
         }
     }
 
@@ -119,24 +104,17 @@ void ToolController::apply()
     pollLockKeys();
 
     // 14-15. Save: the file holds exactly the template text.
-    int32_t const values[kResolutionTemplateArgs] = {
-        shown.width,
-        shown.height,
-        scaling ? 1 : 0,
-        minimized ? 1 : 0,
-        numLock ? 1 : 0,
-        int32_t(trayIcons[1].bgColor),
-        int32_t(trayIcons[1].fgColor),
-        capsLock ? 1 : 0,
-        int32_t(trayIcons[2].bgColor),
-        int32_t(trayIcons[2].fgColor),
-        scrlLock ? 1 : 0,
-        int32_t(trayIcons[3].bgColor),
-        int32_t(trayIcons[3].fgColor),
-        kbInd ? 1 : 0,
-        int32_t(kbIndClr),
-        int32_t(kbIndPos),
-    };
+    int32_t values[kResolutionTemplateArgs] = {shown.width, shown.height, scaling, minimized};
+    int next = 4;
+    for (size_t i = 0; i < kLockCount; ++i) {
+        TrayIcon const& icon = trayIcons[lockTrayIndex(kLockTable[i].key)];
+        values[next++] = this->*kLockFields[i].shown;
+        values[next++] = int32_t(icon.bgColor);
+        values[next++] = int32_t(icon.fgColor);
+    }
+    values[next++] = kbInd;
+    values[next++] = int32_t(kbIndClr);
+    values[next] = int32_t(kbIndPos);
     wchar_t text[kSettingsTextCapacity];
     formatResolutionSettings(values, text, kSettingsTextCapacity);
     // A file never read keeps what it holds: the text above came partly

@@ -5,7 +5,6 @@
 #include "controller/ToolController.h"
 #include "controller/UiMetrics.h"
 #include "osd/OsdIndicator.h"
-#include "tray/LockMonitor.h"
 #include "display/ResolutionModes.h"
 #include "tray/GlyphIcon.h"
 
@@ -23,6 +22,9 @@ DWORD const kApplyStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON;
 // Tab goes into the group boxes and their panels only when they say they
 // hold controls.
 DWORD const kContainerExStyle = WS_EX_CONTROLPARENT;
+
+// The rows of the resolution and lock choices are this far apart.
+int const kRowPitch = 20;
 
 // Layout numbers are in 96-dpi units, each scaled on its own.
 HWND createControl(HINSTANCE instance, wchar_t const* className, wchar_t const* text, DWORD style,
@@ -50,18 +52,25 @@ void ToolController::buildWindow()
 
     setUpIndicators(false);
 
-    scalingCheck = createControl(instance, L"button", L"Enable scaling", kCheckBoxStyle, main, 2, 3, 155, 19);
-    if (scaling)
-        check(scalingCheck);
-    startupCheck = createControl(instance, L"button", L"Start with Windows", kCheckBoxStyle, main, 160, 3, 155, 19);
-    if (runAtStartup)
-        check(startupCheck);
-    minimizedCheck = createControl(instance, L"button", L"Start minimized", kCheckBoxStyle, main, 2, 23, 155, 19);
-    if (minimized)
-        check(minimizedCheck);
-    osdCheck = createControl(instance, L"button", L"OSD Keyboard indicator", kCheckBoxStyle, main, 160, 23, 155, 19);
-    if (kbInd)
-        check(osdCheck);
+    // The four boxes above the groups, in creation (and so Tab) order.
+    struct BoxRow {
+        HWND ToolController::*box;
+        bool ToolController::*flag;
+        wchar_t const* label;
+        int x;
+        int y;
+    };
+    BoxRow const boxes[] = {
+        {&ToolController::scalingCheck, &ToolController::scaling, L"Enable scaling", 2, 3},
+        {&ToolController::startupCheck, &ToolController::runAtStartup, L"Start with Windows", 160, 3},
+        {&ToolController::minimizedCheck, &ToolController::minimized, L"Start minimized", 2, 23},
+        {&ToolController::osdCheck, &ToolController::kbInd, L"OSD Keyboard indicator", 160, 23},
+    };
+    for (BoxRow const& row : boxes) {
+        this->*row.box = createControl(instance, L"button", row.label, kCheckBoxStyle, main, row.x, row.y, 155, 19);
+        if (this->*row.flag)
+            check(this->*row.box);
+    }
 
     HWND const resolutionGroup = createControl(instance, L"button", L"Resolution", kGroupBoxStyle, main, 2, 43, 155, 80, kContainerExStyle);
     resolutionPanel = createControl(instance, L"static", L"", kPlainStyle, resolutionGroup, 2, 17, 151, 61, kContainerExStyle);
@@ -69,45 +78,28 @@ void ToolController::buildWindow()
 
     HMENU const menu = GetMenu(main);
     uncheckModeItems(menu);
-    struct RadioRow {
-        HWND ToolController::*field;
-        wchar_t const* text;
-        int32_t mode;
-        UINT command;
-        int y;
-    };
-    RadioRow const radios[] = {
-        {&ToolController::radio800x480, L"800 x 480", kMode800x480, IDM_MODE_800X480, 0},
-        {&ToolController::radio800x600, L"800 x 600", kMode800x600, IDM_MODE_800X600, 20},
-        {&ToolController::radio1024x768, L"1024 x 768", kMode1024x768, IDM_MODE_1024X768, 40},
-    };
-    for (RadioRow const& row : radios) {
-        DWORD const style = row.mode == kMode800x480 ? kRadioStyle | WS_GROUP : kRadioStyle;
-        HWND const radio = createControl(instance, L"button", row.text, style, resolutionPanel, 2, row.y, 147, 19);
-        this->*row.field = radio;
+    for (size_t choice = 0; choice < kChoosableModeCount; ++choice) {
+        ModeRow const& row = kModeTable[choice];
+        DWORD const style = choice == 0 ? kRadioStyle | WS_GROUP : kRadioStyle;
+        HWND const radio = createControl(instance, L"button", row.radioLabel, style, resolutionPanel, 2, kRowPitch * int(choice), 147, 19);
+        modeRadios[choice] = radio;
         if (mode == row.mode) {
             check(radio);
-            CheckMenuItem(menu, row.command, MF_BYCOMMAND | MF_CHECKED);
-            trayIcons[0].modify(L"", modeDisplayValues(row.mode).tip, getWindowIcon(main));
+            CheckMenuItem(menu, row.menuCommand, MF_BYCOMMAND | MF_CHECKED);
+            trayIcons[0].modify(L"", row.tip, getWindowIcon(main));
         }
     }
 
     HWND const lockGroup = createControl(instance, L"button", L"Keyboard indicator", kGroupBoxStyle, main, 160, 43, 155, 80, kContainerExStyle);
     lockPanel = createControl(instance, L"static", L"", kPlainStyle, lockGroup, 2, 17, 151, 61, kContainerExStyle);
-    numLockCheck = createControl(instance, L"button", L"Num lock", kCheckBoxStyle | WS_GROUP, lockPanel, 2, 0, 147, 19);
-    if (numLock) {
-        check(numLockCheck);
-        addLockIcon(LockKey::Num, false);
-    }
-    capsLockCheck = createControl(instance, L"button", L"Caps lock", kCheckBoxStyle, lockPanel, 2, 20, 147, 19);
-    if (capsLock) {
-        check(capsLockCheck);
-        addLockIcon(LockKey::Caps, false);
-    }
-    scrollLockCheck = createControl(instance, L"button", L"Scroll lock", kCheckBoxStyle, lockPanel, 2, 40, 147, 19);
-    if (scrlLock) {
-        check(scrollLockCheck);
-        addLockIcon(LockKey::Scroll, false);
+    for (size_t i = 0; i < kLockCount; ++i) {
+        DWORD const style = i == 0 ? kCheckBoxStyle | WS_GROUP : kCheckBoxStyle;
+        HWND const box = createControl(instance, L"button", kLockTable[i].checkLabel, style, lockPanel, 2, kRowPitch * int(i), 147, 19);
+        this->*kLockFields[i].check = box;
+        if (this->*kLockFields[i].shown) {
+            check(box);
+            addLockIcon(kLockTable[i].key, false);
+        }
     }
 
     // Icons that were just added in their off state show the locks that are on.

@@ -1,14 +1,22 @@
 #include "controller/ToolController.h"
 
 #include "controller/UiMetrics.h"
+#include "osd/OsdIndicator.h"
 #include "settings/SettingsTemplates.h"
 #include "tray/GlyphIcon.h"
+#include "tray/LockMonitor.h"
 #include "tray/TrayMessages.h"
 
-namespace {
+LockFields const kLockFields[kLockCount] = {
+    {&ToolController::numLock, &ToolController::numLckBG, &ToolController::numLckFG,
+     &ToolController::numLockCheck},
+    {&ToolController::capsLock, &ToolController::cpsLckBG, &ToolController::cpsLckFG,
+     &ToolController::capsLockCheck},
+    {&ToolController::scrlLock, &ToolController::scrLckBG, &ToolController::scrLckFG,
+     &ToolController::scrollLockCheck},
+};
 
-// The lock icons go into the notification area in this order.
-LockKey const kLockAddOrder[] = {LockKey::Num, LockKey::Caps, LockKey::Scroll};
+namespace {
 
 wchar_t const kSettingsUnreadNotice[] =
     L"The settings could not be read; KOVIX Tool shows the defaults and changed nothing.";
@@ -53,16 +61,16 @@ void ToolController::loadSettings()
 
     runAtStartup = startsWithWindows();
     mode = readModeSetting(text);
-    scaling = readFlagSetting(text, L"Scaling", false);
+    scaling = readFlagSetting(text, L"Scaling", kScalingDefault);
 
     // The driver follows the file at every start, before anything touches the display.
     if (!settingsUnread)
         setDriverFromSettings();
 
-    minimized = readFlagSetting(text, L"Minimized", false);
-    kbInd = readFlagSetting(text, L"KbInd", true);
-    kbIndClr = COLORREF(readNumberSetting(text, L"KbIndClr", 12616523));
-    kbIndPos = uint8_t(readNumberSetting(text, L"KbIndPos", 4));
+    minimized = readFlagSetting(text, L"Minimized", kMinimizedDefault);
+    kbInd = readFlagSetting(text, L"KbInd", kKbIndDefault);
+    kbIndClr = COLORREF(readNumberSetting(text, L"KbIndClr", kKbIndClrDefault));
+    kbIndPos = uint8_t(readNumberSetting(text, L"KbIndPos", kKbIndPosDefault));
     setUpIndicators(true, text);
 }
 
@@ -73,16 +81,13 @@ void ToolController::setUpIndicators(bool loadLockSettings, wchar_t const* setti
         return;
     }
     wchar_t const* text = settingsText != nullptr ? settingsText : content;
-    // Missing lock flags are off although the default contents turn them on.
-    numLock = readFlagSetting(text, L"NumLock", false);
-    numLckBG = readGlyphColourSetting(text, L"NumLckBG", 0);
-    numLckFG = readGlyphColourSetting(text, L"NumLckFG", 65280);
-    capsLock = readFlagSetting(text, L"CapsLock", false);
-    cpsLckBG = readGlyphColourSetting(text, L"CpsLckBG", 0);
-    cpsLckFG = readGlyphColourSetting(text, L"CpsLckFG", 65535);
-    scrlLock = readFlagSetting(text, L"ScrlLock", false);
-    scrLckBG = readGlyphColourSetting(text, L"ScrLckBG", 0);
-    scrLckFG = readGlyphColourSetting(text, L"ScrLckFG", 16776960);
+    for (size_t i = 0; i < kLockCount; ++i) {
+        LockRow const& row = kLockTable[i];
+        LockFields const& fields = kLockFields[i];
+        this->*fields.shown = readFlagSetting(text, row.shownKey, kLockShownWhenMissing);
+        this->*fields.back = readGlyphColourSetting(text, row.backKey, row.defaultBack);
+        this->*fields.letter = readGlyphColourSetting(text, row.letterKey, row.defaultLetter);
+    }
 }
 
 void ToolController::stopTimer()
@@ -105,25 +110,16 @@ void ToolController::setUpTrayIcons()
         SetTimer(mainWindow, kTrayRetryTimerId, kTrayRetryIntervalMs, nullptr);
 
     // From here on the lock records hold the colours.
-    trayIcons[1].bgColor = numLckBG;
-    trayIcons[1].fgColor = numLckFG;
-    trayIcons[2].bgColor = cpsLckBG;
-    trayIcons[2].fgColor = cpsLckFG;
-    trayIcons[3].bgColor = scrLckBG;
-    trayIcons[3].fgColor = scrLckFG;
+    for (size_t i = 0; i < kLockCount; ++i) {
+        TrayIcon& icon = trayIcons[lockTrayIndex(kLockTable[i].key)];
+        icon.bgColor = this->*kLockFields[i].back;
+        icon.fgColor = this->*kLockFields[i].letter;
+    }
 }
 
 bool ToolController::lockIconEnabled(LockKey lock) const
 {
-    switch (lock) {
-    case LockKey::Num:
-        return numLock;
-    case LockKey::Caps:
-        return capsLock;
-    case LockKey::Scroll:
-        return scrlLock;
-    }
-    return false;
+    return this->*kLockFields[&lockRow(lock) - kLockTable].shown;
 }
 
 BOOL ToolController::addLockIcon(LockKey lock, bool on)
@@ -136,7 +132,8 @@ void ToolController::restoreTrayIcons()
     TrayIcon& main = trayIcons[0];
     if (main.added)
         main.restore(L"", main.iconData.szTip, getWindowIcon(mainWindow));
-    for (LockKey const lock : kLockAddOrder) {
+    for (LockRow const& row : kLockTable) {
+        LockKey const lock = row.key;
         TrayIcon& icon = trayIcons[lockTrayIndex(lock)];
         if (icon.added)
             icon.restore(lockGlyph(lock, icon.lockOn), lockTip(lock, icon.lockOn), nullptr);
@@ -159,9 +156,27 @@ void ToolController::retryTrayIcons()
     showStartupNotice();
     // The lock icons were refused along with it; they show the state the
     // poll has kept following meanwhile.
-    for (LockKey const lock : kLockAddOrder) {
-        if (lockIconEnabled(lock))
-            addLockIcon(lock, trayIcons[lockTrayIndex(lock)].lockOn);
+    for (LockRow const& row : kLockTable) {
+        if (lockIconEnabled(row.key))
+            addLockIcon(row.key, trayIcons[lockTrayIndex(row.key)].lockOn);
+    }
+}
+
+void ToolController::pollLockKeys()
+{
+    for (LockKey const lock : kLockPollOrder) {
+        bool const on = lockIsOn(lock);
+        TrayIcon& icon = trayIcons[lockTrayIndex(lock)];
+        if (on == (icon.lockOn != 0))
+            continue;
+        // lockOn follows the key even when the icon is not in the tray.
+        icon.modify(lockGlyph(lock, on), lockTip(lock, on), nullptr);
+        icon.lockOn = on;
+    }
+    if (kbInd) {
+        auto const on = [this](LockKey lock) { return trayIcons[lockTrayIndex(lock)].lockOn != 0; };
+        OsdIndicator::get(instance, mainWindow, kbIndClr, kbIndPos)
+            .update(on(LockKey::Num), on(LockKey::Caps), on(LockKey::Scroll), false);
     }
 }
 

@@ -36,10 +36,10 @@ public:
     static bool isApplying();
 
     // Display modes.
-    ResolutionMode detectCurrentMode() const;
     // A balloon on the main tray icon unless the switch plainly succeeded.
     void reportSwitchResult(LONG result);
-    // Switches via 800x480 first (unreported), then to `target`, reported.
+    // Switches via the panel's own mode first (unreported), then to
+    // `target`, reported.
     void switchThroughNative(ResolutionMode target);
     void carryOutSwitch(SwitchPlan plan);
     // The saved mode is restored at the end of the window build.
@@ -66,7 +66,6 @@ public:
     void pollLockKeys();
 
     // Downscaling of the graphics driver, and the restart it may need.
-    RegistryWrite writeDownscalingEnabled(bool enabled);
     // At start: the driver follows the saved `scaling`; a refusal is kept
     // for startupNotice.
     void setDriverFromSettings();
@@ -77,10 +76,7 @@ public:
     // Asks, prepares the driver and asks for a restart; true when the user
     // wants the restart (requestRestart then starts it).
     bool offerDownscalingSetup();
-    // Both driver values written, or neither (false).
-    bool prepareDriverForDownscaling();
     void requestRestart();
-    bool restartComputer(UINT flags);
 
     // true: read the lock-key settings from `settingsText` (the whole file as
     // loaded; `content` when null). false: set up the tray icon records.
@@ -104,9 +100,8 @@ public:
     HWND numLockCheck = nullptr;
     HWND capsLockCheck = nullptr;
     HWND scrollLockCheck = nullptr;
-    HWND radio1024x768 = nullptr;
-    HWND radio800x600 = nullptr;
-    HWND radio800x480 = nullptr;
+    // The resolution radio buttons, in the order of the choosable modes.
+    HWND modeRadios[kChoosableModeCount] = {};
     HWND versionLabel = nullptr;
     HWND applyButton = nullptr;
     int32_t mode = 0;
@@ -151,3 +146,12 @@ private:
     void setUpTrayIcons();
     bool lockIconEnabled(LockKey lock) const;
 };
+
+// Each lock's fields of the controller, in the order of kLockTable.
+struct LockFields {
+    bool ToolController::*shown;
+    COLORREF ToolController::*back;
+    COLORREF ToolController::*letter;
+    HWND ToolController::*check;
+};
+extern LockFields const kLockFields[kLockCount];

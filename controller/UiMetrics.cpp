@@ -1,11 +1,11 @@
 #include "controller/UiMetrics.h"
 
+#include "common/HandleOwners.h"
+
 float screenDpi()
 {
-    HDC const screen = GetDC(nullptr);
-    int const dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return float(dpi);
+    ScopedGetDC const screen(nullptr);
+    return float(GetDeviceCaps(screen.get(), LOGPIXELSX));
 }
 
 int scaleToDpi(int distance)
@@ -30,10 +30,16 @@ void applyUiFontFlags(LOGFONTW& font, unsigned flags)
         font.lfStrikeOut = (flags & StrikeOut) ? 1 : 0;
 }
 
-HFONT makeUiFont(unsigned flags)
+LOGFONTW iconTitleFont()
 {
     LOGFONTW font = {};
     SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(font), &font, 0);
+    return font;
+}
+
+HFONT makeUiFont(unsigned flags)
+{
+    LOGFONTW font = iconTitleFont();
     if (flags != 0)
         applyUiFontFlags(font, flags);
     return CreateFontIndirectW(&font);

@@ -28,5 +28,9 @@ int scaleToDpi(int distance);
 // the system's value.
 void applyUiFontFlags(LOGFONTW& font, unsigned flags);
 
+// The system's icon-title font, the one Explorer labels icons with: the font
+// of the settings window, the OSD and the lock glyphs.
+LOGFONTW iconTitleFont();
+
 // The system's icon-title font with the flags applied; the caller owns it.
 HFONT makeUiFont(unsigned flags);

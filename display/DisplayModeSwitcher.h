@@ -1,9 +1,13 @@
-// Sets the primary display's mode. Stateless: every call reads the system afresh.
+// Reads and sets the primary display's mode. Stateless: every call reads the
+// system afresh.
 #pragma once
 
 #include <windows.h>
 
 #include "display/ResolutionModes.h"
+
+// The mode the primary display shows now, read afresh.
+ResolutionMode detectCurrentMode();
 
 // ChangeDisplaySettingsW's signature: the switch itself, replaceable for
 // results the test display cannot give (DISP_CHANGE_RESTART).

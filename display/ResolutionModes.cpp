@@ -1,18 +1,17 @@
 #include "display/ResolutionModes.h"
 
+ModeRow const kModeTable[kModeCount] = {
+    {kMode800x480, 800, 480, true, L"800 x 480", L"800x480x32bit", IDM_MODE_800X480, L"800x480"},
+    {kMode800x600, 800, 600, true, L"800 x 600", L"800x600x32bit", IDM_MODE_800X600, L"800x600"},
+    {kMode1024x768, 1024, 768, true, L"1024 x 768", L"1024x768x32bit", IDM_MODE_1024X768,
+     L"1024x768"},
+    {kMode1000x600, 1000, 600, false, nullptr, nullptr, 0, nullptr},
+    {kMode1024x600, 1024, 600, false, nullptr, nullptr, 0, nullptr},
+    {kMode640x480, 640, 480, true, nullptr, nullptr, 0, nullptr},
+};
+ModeRow const& kNativeModeRow = kModeTable[0];
+
 namespace {
-
-struct DetectedSize {
-    int width;
-    int height;
-    ResolutionMode mode;
-};
-
-// Tried in this order; the first match wins.
-DetectedSize const kDetectedSizes[] = {
-    {800, 480, kMode800x480},   {800, 600, kMode800x600},   {1024, 768, kMode1024x768},
-    {1000, 600, kMode1000x600}, {1024, 600, kMode1024x600}, {640, 480, kMode640x480},
-};
 
 uint32_t const kBalloonWarning = 2; // NIIF_WARNING
 
@@ -20,51 +19,54 @@ long const kSwitchSuccessful = 0; // DISP_CHANGE_SUCCESSFUL
 long const kSwitchRestart = 1;    // DISP_CHANGE_RESTART
 long const kSwitchNotUpdated = -3; // DISP_CHANGE_NOTUPDATED
 
+ModeRow const* rowOf(ResolutionMode mode, size_t rowCount)
+{
+    for (size_t i = 0; i < rowCount; ++i) {
+        if (kModeTable[i].mode == mode)
+            return &kModeTable[i];
+    }
+    return nullptr;
+}
+
 } // namespace
 
 ResolutionMode detectModeFromSize(int width, int height)
 {
-    for (DetectedSize const& size : kDetectedSizes) {
-        if (size.width == width && size.height == height)
-            return size.mode;
+    for (ModeRow const& row : kModeTable) {
+        if (row.width == width && row.height == height)
+            return row.mode;
     }
     return kModeOther;
 }
 
 bool switchTargetSize(ResolutionMode mode, int& width, int& height)
 {
-    switch (mode) {
-    case kMode640x480:
-        width = 640;
-        height = 480;
-        return true;
-    case kMode800x480:
-        width = 800;
-        height = 480;
-        return true;
-    case kMode800x600:
-        width = 800;
-        height = 600;
-        return true;
-    case kMode1024x768:
-        width = 1024;
-        height = 768;
-        return true;
-    default:
+    ModeRow const* const row = rowOf(mode, kModeCount);
+    if (row == nullptr || !row->switchable)
         return false;
-    }
+    width = row->width;
+    height = row->height;
+    return true;
 }
 
-ModeDisplayValues modeDisplayValues(ResolutionMode mode)
+ModeRow const* choosableModeRow(ResolutionMode mode)
 {
-    switch (mode) {
-    case kMode800x600:
-        return {800, 600, IDM_MODE_800X600, L"800x600x32bit"};
-    case kMode1024x768:
-        return {1024, 768, IDM_MODE_1024X768, L"1024x768x32bit"};
-    default:
-        return {800, 480, IDM_MODE_800X480, L"800x480x32bit"};
+    return rowOf(mode, kChoosableModeCount);
+}
+
+ModeRow const& modeDisplayValues(ResolutionMode mode)
+{
+    ModeRow const* const row = choosableModeRow(mode);
+    return row != nullptr ? *row : kNativeModeRow;
+}
+
+ResolutionMode choosableModeOfSize(int32_t width, int32_t height)
+{
+    for (size_t i = 0; i < kChoosableModeCount; ++i) {
+        if (kModeTable[i].width == width && kModeTable[i].height == height)
+            return kModeTable[i].mode;
     }
+    return kNativeModeRow.mode;
 }
 
 bool balloonForSwitchResult(long result, SwitchBalloon& out)
@@ -104,14 +106,15 @@ SwitchPlan planStartupSwitch(ResolutionMode current, ResolutionMode mode, bool s
 {
     if (current != mode)
         return SwitchPlan::Plain;
-    if (current != kMode800x480 && scaling)
+    if (current != kNativeModeRow.mode && scaling)
         return SwitchPlan::ThroughNative;
     return SwitchPlan::None;
 }
 
 SwitchSteps throughNativeSteps(ResolutionMode mode)
 {
-    if (mode == kMode800x480)
-        return {1, {kMode800x480, kMode800x480}};
-    return {2, {kMode800x480, mode}};
+    ResolutionMode const native = kNativeModeRow.mode;
+    if (mode == native)
+        return {1, {native, native}};
+    return {2, {native, mode}};
 }

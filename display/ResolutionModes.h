@@ -23,6 +23,25 @@ ResolutionMode const kModeOther = 19;
 // Every switch asks for this depth.
 int32_t const kModeBitsPerPixel = 32;
 
+// Every mode the program knows, with everything that names it. The choosable
+// modes come first, in the order of the radio buttons and the tray menu; the
+// first of them is the panel's own mode, the fallback of every choice.
+struct ModeRow {
+    ResolutionMode mode;
+    int32_t width;
+    int32_t height;
+    bool switchable; // a switch to it sets this size; to any other, no call
+    wchar_t const* radioLabel;
+    wchar_t const* tip; // of the main tray icon
+    uint32_t menuCommand;
+    wchar_t const* commandName; // after /mode
+};
+
+size_t const kModeCount = 6;
+size_t const kChoosableModeCount = 3;
+extern ModeRow const kModeTable[kModeCount];
+extern ModeRow const& kNativeModeRow;
+
 // The mode code of a screen size; any size outside the table gives 19.
 ResolutionMode detectModeFromSize(int width, int height);
 
@@ -31,15 +50,15 @@ ResolutionMode detectModeFromSize(int width, int height);
 // a switch to them makes no system call and counts as success.
 bool switchTargetSize(ResolutionMode mode, int& width, int& height);
 
+// The row of a choosable mode; null for any other code.
+ModeRow const* choosableModeRow(ResolutionMode mode);
+
 // What Apply shows and saves for the chosen mode. A mode that cannot be
-// chosen falls back to the 800x480 row.
-struct ModeDisplayValues {
-    int32_t width;
-    int32_t height;
-    uint32_t menuCommand;
-    wchar_t const* tip;
-};
-ModeDisplayValues modeDisplayValues(ResolutionMode mode);
+// chosen falls back to the panel's own mode.
+ModeRow const& modeDisplayValues(ResolutionMode mode);
+
+// The choosable mode of this size; the panel's own mode for any other size.
+ResolutionMode choosableModeOfSize(int32_t width, int32_t height);
 
 // Every balloon notice of the program shows this long; errors carry this flag.
 uint32_t const kBalloonTimeoutMs = 3000;
@@ -62,18 +81,18 @@ enum class SwitchPlan {
 };
 
 // Apply: a mode that differs from the screen's is switched to at once; an
-// unchanged mode is switched through 800x480 when the scaling flag changed
+// unchanged mode is switched through the panel's own mode when the scaling flag changed
 // since the last Apply, so the driver picks up the new downscaling value.
 SwitchPlan planApplySwitch(ResolutionMode current, ResolutionMode mode, bool scaling,
                            bool lastAppliedScaling);
 
 // Start-up restore: switch to the saved mode when the screen is elsewhere; a
-// larger mode already active is set again through 800x480 when scaling is on,
-// so that the downscaling takes hold.
+// larger mode already active is set again through the panel's own mode when
+// scaling is on, so that the downscaling takes hold.
 SwitchPlan planStartupSwitch(ResolutionMode current, ResolutionMode mode, bool scaling);
 
 // The switches of a through-native plan, in order; only the last result is
-// reported. Mode 1 needs a single switch.
+// reported. The panel's own mode needs a single switch.
 struct SwitchSteps {
     size_t count;
     ResolutionMode modes[2];

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "common/HandleOwners.h"
 #include "controller/UiMetrics.h"
 #include "settings/SettingsTemplates.h"
 #include "settings/SettingsText.h"
@@ -22,68 +23,6 @@ OsdIndicator* theOsd = nullptr;
 bool osdCreated = false;
 OsdChangeState changeState;
 
-// A GDI object deleted when it goes out of scope.
-class GdiObject {
-public:
-    explicit GdiObject(HGDIOBJ handle = nullptr) : handle_(handle) {}
-    ~GdiObject()
-    {
-        if (handle_ != nullptr)
-            DeleteObject(handle_);
-    }
-    GdiObject(GdiObject const&) = delete;
-    GdiObject& operator=(GdiObject const&) = delete;
-
-    void reset(HGDIOBJ handle)
-    {
-        if (handle_ != nullptr)
-            DeleteObject(handle_);
-        handle_ = handle;
-    }
-    HGDIOBJ get() const { return handle_; }
-
-private:
-    HGDIOBJ handle_;
-};
-
-// A window's (or, for null, the screen's) device context, released at the
-// end of the scope.
-class WindowDc {
-public:
-    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDc()
-    {
-        if (dc_ != nullptr)
-            ReleaseDC(window_, dc_);
-    }
-    WindowDc(WindowDc const&) = delete;
-    WindowDc& operator=(WindowDc const&) = delete;
-
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
-
-// Selects an object into a device context and puts the previous one back at
-// the end of the scope, so that the object is free to be deleted.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-    ~Selection()
-    {
-        if (previous_ != nullptr && previous_ != HGDI_ERROR)
-            SelectObject(dc_, previous_);
-    }
-    Selection(Selection const&) = delete;
-    Selection& operator=(Selection const&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
-
 // The top of the topmost band, where the taskbar or another topmost window
 // activated later would otherwise cover it. Never activating.
 void raiseAboveTopmost(HWND window)
@@ -103,7 +42,7 @@ OsdArea primaryWorkArea()
         return {work.left, work.top, work.right - work.left, work.bottom - work.top};
     }
     OsdArea screenArea = {0, 0, 0, 0};
-    WindowDc const screen(nullptr);
+    ScopedGetDC const screen(nullptr);
     if (screen.get() != nullptr) {
         screenArea.width = GetDeviceCaps(screen.get(), HORZRES);
         screenArea.height = GetDeviceCaps(screen.get(), VERTRES);
@@ -205,12 +144,12 @@ void OsdIndicator::paint()
 {
     if (window == nullptr)
         return;
-    GdiObject const font(makeUiFont(Bold | Antialiased));
-    GdiObject brush;
-    WindowDc const dc(window);
+    ScopedGdiObj<HFONT> const font(makeUiFont(Bold | Antialiased));
+    ScopedGdiObj<HBRUSH> brush;
+    ScopedGetDC const dc(window);
     if (dc.get() == nullptr)
         return;
-    Selection const fontSelection(dc.get(), font.get());
+    ScopedSelect const fontSelection(dc.get(), font.get());
 
     if (text[0] == 0) {
         ShowWindow(window, SW_HIDE);
@@ -240,7 +179,7 @@ void OsdIndicator::paint()
     brush.reset(CreateSolidBrush(backColor));
     RECT client = {};
     GetClientRect(window, &client);
-    FillRect(dc.get(), &client, static_cast<HBRUSH>(brush.get()));
+    FillRect(dc.get(), &client, brush.get());
 
     SetTextColor(dc.get(), textColor);
     SetBkColor(dc.get(), backColor);

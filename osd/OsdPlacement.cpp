@@ -17,32 +17,13 @@ OsdRect placeOsd(uint8_t position, OsdArea const& area, int textWidth, int textH
     // or three pixels above the centre.
     int const middle = area.top + (area.height - textHeight - kOsdMargin) / 2;
 
-    OsdRect rect = {right, bottom, textWidth, textHeight};
-    switch (position) {
-    case 1:
-        rect.x = left;
-        rect.y = top;
-        break;
-    case 2:
-        rect.x = right;
-        rect.y = top;
-        break;
-    case 3:
-        rect.x = left;
-        rect.y = bottom;
-        break;
-    case 5:
-        rect.x = left;
-        rect.y = middle;
-        break;
-    case 6:
-        rect.x = right;
-        rect.y = middle;
-        break;
-    default: // 4 and every unknown code
-        break;
-    }
-    return rect;
+    // 1 top-left, 2 top-right, 3 bottom-left, 5 mid-left, 6 mid-right; 4
+    // and every unknown code bottom-right.
+    bool const onLeft = position == 1 || position == 3 || position == 5;
+    int const y = position == 1 || position == 2   ? top
+                  : position == 5 || position == 6 ? middle
+                                                   : bottom;
+    return {onLeft ? left : right, y, textWidth, textHeight};
 }
 
 uint32_t osdTextColour(uint32_t textColour, uint32_t backColour)

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "common/HandleOwners.h"
+
 wchar_t const kRunKeyPath[] = L"Software\\MicroSoft\\Windows\\CurrentVersion\\Run";
 wchar_t const kUserRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 wchar_t const kRunValueName[] = L"KOVIX Tool";
@@ -11,48 +13,6 @@ wchar_t const kDownScalingSupportedValue[] = L"Display1_DownScalingSupported";
 wchar_t const kPruningModeValue[] = L"PruningMode";
 
 namespace {
-
-class ScopedKey {
-public:
-    ScopedKey() = default;
-    ~ScopedKey()
-    {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    ScopedKey(ScopedKey const&) = delete;
-    ScopedKey& operator=(ScopedKey const&) = delete;
-
-    // Asks for no more than the step needs: an account that may read a key
-    // but not write it must still see what is there.
-    bool open(HKEY root, wchar_t const* path, REGSAM access)
-    {
-        status_ = RegOpenKeyExW(root, path, 0, access, &key_);
-        if (status_ == ERROR_SUCCESS)
-            return true;
-        key_ = nullptr;
-        return false;
-    }
-    // The open found no such key (rather than refusing it).
-    bool missing() const
-    {
-        return status_ == ERROR_FILE_NOT_FOUND || status_ == ERROR_PATH_NOT_FOUND;
-    }
-    // Open for writing, creating the key and any missing parents.
-    bool openOrCreate(HKEY root, wchar_t const* path)
-    {
-        if (open(root, path, KEY_SET_VALUE))
-            return true;
-        key_ = nullptr;
-        return RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                               &key_, nullptr) == ERROR_SUCCESS;
-    }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-    LONG status_ = ERROR_SUCCESS;
-};
 
 // True when the value exists with this type and exactly these bytes.
 bool holds(HKEY key, wchar_t const* valueName, DWORD type, void const* data, DWORD size)

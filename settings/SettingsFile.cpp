@@ -2,32 +2,9 @@
 
 #include <stdlib.h>
 
+#include "common/HandleOwners.h"
+
 namespace {
-
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-    ~ScopedHandle()
-    {
-        if (valid())
-            CloseHandle(handle_);
-    }
-    ScopedHandle(ScopedHandle const&) = delete;
-    ScopedHandle& operator=(ScopedHandle const&) = delete;
-
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-    // Closes now, reporting failure: a close can be where a write error shows.
-    bool close()
-    {
-        HANDLE const h = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(h) != FALSE;
-    }
-
-private:
-    HANDLE handle_;
-};
 
 // Another program that has a file open for a moment (a virus scanner, a
 // sync tool at logon) makes opening or replacing it fail with a sharing

@@ -1,6 +1,8 @@
 #include "settings/SettingsTemplates.h"
 
+#include "display/ResolutionModes.h"
 #include "settings/SettingsText.h"
+#include "tray/GlyphLayout.h"
 
 wchar_t const kResolutionTemplate[] =
     L"[KOVIX Tool resolution settings]\n"
@@ -28,7 +30,11 @@ wchar_t const kResolutionTemplate[] =
     L"KbIndPos=%d;";
 
 int32_t const kResolutionDefaultValues[kResolutionTemplateArgs] = {
-    800, 480, 0, 0, 1, 0, 65280, 1, 0, 65535, 1, 0, 16776960, 1, 12616523, 4,
+    kNativeModeRow.width, kNativeModeRow.height, kScalingDefault, kMinimizedDefault,
+    1, int32_t(kLockTable[0].defaultBack), int32_t(kLockTable[0].defaultLetter),
+    1, int32_t(kLockTable[1].defaultBack), int32_t(kLockTable[1].defaultLetter),
+    1, int32_t(kLockTable[2].defaultBack), int32_t(kLockTable[2].defaultLetter),
+    kKbIndDefault, kKbIndClrDefault, kKbIndPosDefault,
 };
 
 wchar_t const kOsdDefaultText[] =

@@ -11,6 +11,17 @@
 extern wchar_t const kResolutionTemplate[];
 int const kResolutionTemplateArgs = 16;
 
+// Where a key is missing, the setting takes the value the default contents
+// hold; only the three lock flags differ: missing is off, although the
+// default contents turn every lock icon on. The lock colours are the lock
+// table's, the resolution the panel's own mode.
+bool const kScalingDefault = false;
+bool const kMinimizedDefault = false;
+bool const kKbIndDefault = true;
+int32_t const kKbIndClrDefault = 12616523;
+int32_t const kKbIndPosDefault = 4;
+bool const kLockShownWhenMissing = false;
+
 // The values that fill the template into the default contents.
 extern int32_t const kResolutionDefaultValues[kResolutionTemplateArgs];
 

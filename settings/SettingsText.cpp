@@ -1,5 +1,7 @@
 #include "settings/SettingsText.h"
 
+#include "display/ResolutionModes.h"
+
 namespace {
 
 bool isSpace(wchar_t c)
@@ -224,19 +226,14 @@ int32_t modeFromResolutionValue(wchar_t const* value)
     while (*comma != 0 && *comma != L',')
         ++comma;
     if (*comma == 0)
-        return 1;
-    int32_t const height = readDecimal(comma + 1);
-    if (width == 800 && height == 600)
-        return 2;
-    if (width == 1024 && height == 768)
-        return 6;
-    return 1;
+        return kNativeModeRow.mode;
+    return choosableModeOfSize(width, readDecimal(comma + 1));
 }
 
 int32_t readModeSetting(wchar_t const* text)
 {
     wchar_t value[kSettingsValueCapacity];
     if (!findSettingValue(text, L"Resolution", value, kSettingsValueCapacity))
-        return 1;
+        return kNativeModeRow.mode;
     return modeFromResolutionValue(value);
 }

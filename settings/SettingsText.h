@@ -63,7 +63,7 @@ int32_t readNumberSetting(wchar_t const* text, wchar_t const* key, int32_t fallb
 uint32_t readGlyphColourSetting(wchar_t const* text, wchar_t const* key, uint32_t fallback);
 
 // The `Resolution` value: width before the first ',', height after it.
-// Returns the mode code: 2 for 800,600, 6 for 1024,768, 1 for anything else
-// (no comma, a missing key and every other pair included).
+// Returns the code of the choosable mode of that size, the panel's own mode
+// for anything else (no comma, a missing key and every other pair included).
 int32_t modeFromResolutionValue(wchar_t const* value);
 int32_t readModeSetting(wchar_t const* text);

@@ -3,27 +3,11 @@
 #include <commctrl.h>
 
 #include "app/resource.h"
-#include "tray/GdiScope.h"
+#include "common/HandleOwners.h"
+#include "controller/UiMetrics.h"
 #include "tray/GlyphLayout.h"
 
 namespace {
-
-class ScopedImageList {
-public:
-    explicit ScopedImageList(HIMAGELIST list) : list_(list) {}
-    ~ScopedImageList()
-    {
-        if (list_ != nullptr)
-            ImageList_Destroy(list_);
-    }
-    ScopedImageList(ScopedImageList const&) = delete;
-    ScopedImageList& operator=(ScopedImageList const&) = delete;
-
-    HIMAGELIST get() const { return list_; }
-
-private:
-    HIMAGELIST list_;
-};
 
 // Paints the background square and the text into `bitmap`. The memory
 // context is gone when this returns, so the image list may take the bitmap.
@@ -67,8 +51,7 @@ SIZE smallIconSize()
 
 HFONT makeGlyphFont()
 {
-    LOGFONTW logFont = {};
-    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof(logFont), &logFont, 0);
+    LOGFONTW logFont = iconTitleFont();
     HFONT font = CreateFontIndirectW(&logFont);
     int const iconHeight = smallIconSize().cy;
     ScopedGetDC const screen(nullptr);

@@ -2,35 +2,14 @@
 
 #include <stdint.h>
 
-namespace {
-
-struct LockRow {
-    int virtualKey;
-    size_t trayIndex;
-    wchar_t const* glyphOn;
-    wchar_t const* tipOn;
-    wchar_t const* glyphOff;
-    wchar_t const* tipOff;
+LockRow const kLockTable[kLockCount] = {
+    {LockKey::Num, 144, L"N", L"Num lock is ON", L"", L"Num lock is OFF", L"Num lock", L"NumLock",
+     L"NumLckBG", L"NumLckFG", 0, 65280},
+    {LockKey::Caps, 20, L"A", L"Caps lock is ON", L"a", L"Caps lock is OFF", L"Caps lock",
+     L"CapsLock", L"CpsLckBG", L"CpsLckFG", 0, 65535},
+    {LockKey::Scroll, 145, L"S", L"Scroll lock is ON", L"", L"Scroll lock is OFF", L"Scroll lock",
+     L"ScrlLock", L"ScrLckBG", L"ScrLckFG", 0, 16776960},
 };
-
-LockRow const kScrollRow = {145, 3, L"S", L"Scroll lock is ON", L"", L"Scroll lock is OFF"};
-LockRow const kCapsRow = {20, 2, L"A", L"Caps lock is ON", L"a", L"Caps lock is OFF"};
-LockRow const kNumRow = {144, 1, L"N", L"Num lock is ON", L"", L"Num lock is OFF"};
-
-LockRow const& rowOf(LockKey lock)
-{
-    switch (lock) {
-    case LockKey::Scroll:
-        return kScrollRow;
-    case LockKey::Caps:
-        return kCapsRow;
-    case LockKey::Num:
-    default:
-        return kNumRow;
-    }
-}
-
-} // namespace
 
 int glyphLeft(int iconWidth, int widthOfH)
 {
@@ -54,24 +33,33 @@ int fittedGlyphFontHeight(int fontHeight, int cellHeight, int iconHeight)
     return int(fontHeight < 0 ? -scaled : scaled);
 }
 
+LockRow const& lockRow(LockKey lock)
+{
+    for (LockRow const& row : kLockTable) {
+        if (row.key == lock)
+            return row;
+    }
+    return kLockTable[0];
+}
+
 int lockVirtualKey(LockKey lock)
 {
-    return rowOf(lock).virtualKey;
+    return lockRow(lock).virtualKey;
 }
 
 size_t lockTrayIndex(LockKey lock)
 {
-    return rowOf(lock).trayIndex;
+    return size_t(&lockRow(lock) - kLockTable) + 1;
 }
 
 wchar_t const* lockGlyph(LockKey lock, bool on)
 {
-    LockRow const& row = rowOf(lock);
+    LockRow const& row = lockRow(lock);
     return on ? row.glyphOn : row.glyphOff;
 }
 
 wchar_t const* lockTip(LockKey lock, bool on)
 {
-    LockRow const& row = rowOf(lock);
+    LockRow const& row = lockRow(lock);
     return on ? row.tipOn : row.tipOff;
 }

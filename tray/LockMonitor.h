@@ -1,8 +1,7 @@
-// The 250 ms poll of Scroll, Caps and Num Lock.
+// What the 250 ms poll reads of Scroll, Caps and Num Lock.
 #pragma once
 
-#include <windows.h>
+#include "tray/GlyphLayout.h"
 
-// Timer callback of the main window's lock timer: polls `theController`.
-// A tick that arrives while a poll is still running returns at once.
-void CALLBACK lockTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
+// The lock counts as on while its toggle is on or its key is held down.
+bool lockIsOn(LockKey lock);

@@ -76,7 +76,7 @@ TEST(ResolutionModes, DisplayValuesOfChoosableModesAndTheFallback)
         {INT32_MAX, 800, 480, IDM_MODE_800X480, L"800x480x32bit"},
     };
     for (Row const& row : rows) {
-        ModeDisplayValues const values = modeDisplayValues(row.mode);
+        ModeRow const& values = modeDisplayValues(row.mode);
         EXPECT_EQ(row.width, values.width) << row.mode;
         EXPECT_EQ(row.height, values.height) << row.mode;
         EXPECT_EQ(row.menuCommand, values.menuCommand) << row.mode;

@@ -122,8 +122,7 @@ protected:
 // its exit code.
 KOVIX_CHILD_MODE(detect_mode)
 {
-    ToolController const controller(nullptr);
-    return controller.detectCurrentMode();
+    return detectCurrentMode();
 }
 
 int detectInFreshProcess()
@@ -145,8 +144,7 @@ KOVIX_CHILD_MODE(detect_mode_dpi_unaware)
         return 98;
     if (GetSystemMetrics(SM_CXSCREEN) == 1024)
         return 99;
-    ToolController const controller(nullptr);
-    return controller.detectCurrentMode();
+    return detectCurrentMode();
 }
 
 // A size no table row has, added to the dummy output for one case.

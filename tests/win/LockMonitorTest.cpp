@@ -12,7 +12,7 @@
 
 #include "controller/ToolController.h"
 #include "osd/OsdIndicator.h"
-#include "tray/LockMonitor.h"
+#include "app/MainWindow.h"
 #include "tests/win/HostCommand.h"
 #include "tests/win/WinTestSupport.h"
 
