@@ -64,14 +64,6 @@ Written writtenFromHandEdited()
     return written;
 }
 
-std::wstring registryText(std::string const& data)
-{
-    std::wstring text(reinterpret_cast<wchar_t const*>(data.data()), data.size() / sizeof(wchar_t));
-    while (!text.empty() && text.back() == 0)
-        text.pop_back();
-    return text;
-}
-
 // Zero while the file cannot be looked at (in the middle of its replacing).
 FILETIME writeTime(std::wstring const& path)
 {
