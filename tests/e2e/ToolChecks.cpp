@@ -63,6 +63,18 @@ std::string defaultOsdText()
     return readFileBytes(host::dosPath(KOVIX_TEST_RESOURCES "/default-OSD.ini"));
 }
 
+std::string inTraySettingsText()
+{
+    return "[KOVIX Tool resolution settings]\r\n"
+           "Resolution=800,480;\r\n"
+           "Scaling=0;\r\n"
+           "Minimized=1;\r\n"
+           "NumLock=1;\r\n"
+           "CapsLock=1;\r\n"
+           "ScrlLock=1;\r\n"
+           "KbInd=0;\r\n";
+}
+
 // ---------------------------------------------------------------- Caps Lock
 
 void pressCaps()

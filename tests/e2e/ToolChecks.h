@@ -52,6 +52,10 @@ std::string defaultSettingsText(char const* resolution = "800,480");
 // OSD.ini as the program first writes it (tests/resources/default-OSD.ini).
 std::string defaultOsdText();
 
+// A Resolution.ini of a start hidden in the tray with its four icons and no
+// OSD, the rest of the defaults left to the program.
+std::string inTraySettingsText();
+
 // ---- The settings window (GoogleTest expectations)
 
 // Its sixteen controls at `dpi`: class, text, parent, style, identifier,
