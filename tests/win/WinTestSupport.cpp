@@ -335,7 +335,12 @@ ScopedLogPixels::~ScopedLogPixels()
 BITMAPINFO pictureInfo(int width, int height)
 {
     BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(info.bmiHeader), width, -height, 1, 32, BI_RGB}; // top-down
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
     return info;
 }
 
@@ -344,7 +349,8 @@ Picture readBitmap(HBITMAP bitmap)
     BITMAP size = {};
     if (GetObjectW(bitmap, sizeof(size), &size) == 0)
         return Picture();
-    Picture picture = {size.bmWidth, size.bmHeight, std::vector<DWORD>(size_t(size.bmWidth * size.bmHeight))};
+    Picture picture = {int(size.bmWidth), int(size.bmHeight),
+                       std::vector<DWORD>(size_t(size.bmWidth) * size_t(size.bmHeight))};
     BITMAPINFO info = pictureInfo(picture.width, picture.height);
     HDC const screen = GetDC(nullptr);
     int const rows = GetDIBits(screen, bitmap, 0, UINT(picture.height), picture.pixels.data(), &info,
