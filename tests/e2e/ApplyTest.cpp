@@ -52,24 +52,18 @@ std::string handEdited(char const* resolution, char const* scaling, char const* 
 }
 
 // What Apply writes back of handEdited(): its colours and OSD place as they
-// were loaded; the caller sets the rest.
-Written writtenFromHandEdited()
+// were loaded, Scaling and KbInd as given; the caller sets the rest.
+Written writtenFromHandEdited(int scaling, int kbInd)
 {
     Written written;
+    written.scaling = scaling;
+    written.kbInd = kbInd;
     written.numBG = 255;
     written.capsFG = 123456;
     written.scrBG = 16711680;
     written.kbIndClr = 65535;
     written.kbIndPos = 3;
     return written;
-}
-
-std::wstring registryText(std::string const& data)
-{
-    std::wstring text(reinterpret_cast<wchar_t const*>(data.data()), data.size() / sizeof(wchar_t));
-    while (!text.empty() && text.back() == 0)
-        text.pop_back();
-    return text;
 }
 
 // Zero while the file cannot be looked at (in the middle of its replacing).
@@ -285,7 +279,7 @@ TEST_F(ApplyTest, ModeChoicesWaitForApplyOrComeFromTheTrayMenu)
     EXPECT_EQ("800x600", screenSize());
     EXPECT_EQ("800x600", host::screenSize()) << "the X screen itself";
     EXPECT_EQ(Changes{"800x600"}, log.settled());
-    Written written = writtenFromHandEdited();
+    Written written = writtenFromHandEdited(0, 1);
     written.width = 800;
     written.height = 600;
     written.minimized = 1;
@@ -378,10 +372,9 @@ TEST_F(ApplyTest, TheOsdAndTheLockIconsFollowTheirBoxesAtApply)
     EXPECT_TRUE(wintest::shellHasIcon(main, mainIcon));
     EXPECT_TRUE(wintest::shellHasIcon(main, numIcon));
     EXPECT_TRUE(wintest::shellHasIcon(main, scrollIcon));
-    Written written = writtenFromHandEdited();
+    Written written = writtenFromHandEdited(0, 0);
     written.minimized = 1;
     written.capsLock = 0;
-    written.kbInd = 0;
     EXPECT_EQ(writtenText(written), settings());
 
     ASSERT_TRUE(clickAndWait(c_.osd));
@@ -423,10 +416,7 @@ TEST_F(ApplyTest, NoToTheDownscalingQuestionWritesOnlyTheFlagAndANestedApplyIsIg
 
     FILETIME const before = writeTime(settingsPath());
     ASSERT_TRUE(answer(warning, IDNO));
-    Written written = writtenFromHandEdited();
-    written.scaling = 1;
-    written.kbInd = 0;
-    EXPECT_TRUE(waitForRewrite(before, writtenText(written))) << settings();
+    EXPECT_TRUE(waitForRewrite(before, writtenText(writtenFromHandEdited(1, 0)))) << settings();
     waitUntil([] { return false; }, 500);
     EXPECT_EQ(0, openBoxes()) << "the Apply clicked meanwhile does not come back";
     EXPECT_EQ("800x480", screenSize());
@@ -461,10 +451,7 @@ TEST_F(ApplyTest, YesThenNoPreparesTheDriverWithoutARestartAndTheNextApplyAsksNo
 
     FILETIME const before = writeTime(settingsPath());
     ASSERT_TRUE(answer(question, IDNO));
-    Written written = writtenFromHandEdited();
-    written.scaling = 1;
-    written.kbInd = 0;
-    EXPECT_TRUE(waitForRewrite(before, writtenText(written))) << settings();
+    EXPECT_TRUE(waitForRewrite(before, writtenText(writtenFromHandEdited(1, 0)))) << settings();
     EXPECT_EQ(std::string("\x01\0\0\0", 4), readMachineValue(kDriverKey, kEnabled, &type));
     EXPECT_EQ(DWORD(REG_BINARY), type);
     EXPECT_EQ(0, openBoxes()) << "no restart, so no error either";
@@ -504,9 +491,7 @@ TEST_F(ApplyTest, ChangingScalingInTheChosenModeSwitchesThroughTheNativeMode)
     ASSERT_TRUE(clickAndWait(c_.apply));
     EXPECT_EQ(Changes{"800x480"}, log.settled());
     EXPECT_EQ(std::string("\0\0\0\0", 4), readMachineValue(kDriverKey, kEnabled));
-    Written written = writtenFromHandEdited();
-    written.kbInd = 0;
-    EXPECT_EQ(writtenText(written), settings());
+    EXPECT_EQ(writtenText(writtenFromHandEdited(0, 0)), settings());
 }
 
 TEST_F(ApplyTest, WithoutTheDriversKeyNothingIsWrittenAndScalingIsSaidToChangeNothing)
@@ -524,10 +509,7 @@ TEST_F(ApplyTest, WithoutTheDriversKeyNothingIsWrittenAndScalingIsSaidToChangeNo
               messageBoxText(error));
     FILETIME const before = writeTime(settingsPath());
     ASSERT_TRUE(answer(error, IDOK));
-    Written written = writtenFromHandEdited();
-    written.scaling = 1;
-    written.kbInd = 0;
-    EXPECT_TRUE(waitForRewrite(before, writtenText(written))) << settings();
+    EXPECT_TRUE(waitForRewrite(before, writtenText(writtenFromHandEdited(1, 0)))) << settings();
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverKey, 0, KEY_READ, &made));
 }
 
@@ -578,10 +560,7 @@ TEST_F(ApplyTest, YesThenYesHandsTheRestartToTheSystemAndTheSessionEnds)
     EXPECT_EQ(dword(1), readMachineValue(kDriverKey, kSupported, &type));
     EXPECT_EQ(dword(0), readMachineValue(kDriverKey, kPruningMode, &type));
     // Everything was saved before the session's end could close the program.
-    Written written = writtenFromHandEdited();
-    written.scaling = 1;
-    written.kbInd = 0;
-    EXPECT_EQ(writtenText(written), settings());
+    EXPECT_EQ(writtenText(writtenFromHandEdited(1, 0)), settings());
 }
 
 // ---- Without administrator rights: the machine's keys refuse every write,

@@ -19,17 +19,6 @@ using Changes = std::vector<std::string>;
 
 wchar_t const kUsageLine[] = L"/mode 800x480, /mode 800x600, /mode 1024x768";
 
-// Starts hidden in the tray with its four icons and no OSD.
-std::string const kInTraySettings =
-    "[KOVIX Tool resolution settings]\r\n"
-    "Resolution=800,480;\r\n"
-    "Scaling=0;\r\n"
-    "Minimized=1;\r\n"
-    "NumLock=1;\r\n"
-    "CapsLock=1;\r\n"
-    "ScrlLock=1;\r\n"
-    "KbInd=0;\r\n";
-
 bool inTray(HWND window)
 {
     return !IsWindowVisible(window) && IsIconic(window);
@@ -61,7 +50,7 @@ protected:
     // The first copy, built and in the tray with its main icon.
     HWND startFirst(std::wstring const& arguments = std::wstring())
     {
-        EXPECT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), kInTraySettings));
+        EXPECT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), inTraySettingsText()));
         EXPECT_TRUE(first_.start(arguments));
         HWND const main = first_.waitForMainWindow();
         if (main != nullptr) {
@@ -234,7 +223,7 @@ TEST_F(CommandLine, ALaterStartDuringTheStartCommandsQuestionIsToldBusy)
 {
     ASSERT_TRUE(wintest::createRegistryKey(HKEY_LOCAL_MACHINE, kDriverKey));
     deleteMachineValue(kDriverKey, L"Display1_DownScalingSupported"); // so that Apply asks
-    std::string scaled = kInTraySettings;
+    std::string scaled = inTraySettingsText();
     scaled.replace(scaled.find("Scaling=0"), 9, "Scaling=1");
     ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), scaled));
     ASSERT_TRUE(first_.start(L"/mode 800x600"));
@@ -259,7 +248,7 @@ TEST_F(CommandLine, WithNoCopyRunningACommandStartsTheProgramOrNothing)
     // /show handed over while it is still starting waits until it is
     // built, so it comes after the start-minimised setting.
     DisplayChangeLog log;
-    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), kInTraySettings));
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), inTraySettingsText()));
     ASSERT_TRUE(first_.start(L"/mode 1024x768"));
     ASSERT_TRUE(waitUntil([] {
         HANDLE const mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"KOVIX Tool single instance");
@@ -284,11 +273,11 @@ TEST_F(CommandLine, WithNoCopyRunningACommandStartsTheProgramOrNothing)
 
 TEST_F(CommandLine, AStartWithTrayOrShowOverridesStartMinimized)
 {
-    std::string shown = kInTraySettings;
+    std::string shown = inTraySettingsText();
     shown.replace(shown.find("Minimized=1"), 11, "Minimized=0");
     for (bool const intoTray : {true, false}) {
         SCOPED_TRACE(intoTray ? "/tray with Minimized=0" : "/show with Minimized=1");
-        std::string const saved = intoTray ? shown : kInTraySettings;
+        std::string const saved = intoTray ? shown : inTraySettingsText();
         ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), saved));
         ASSERT_TRUE(first_.start(intoTray ? L"/tray" : L"/show"));
         HWND const main = first_.waitForMainWindow();
@@ -313,7 +302,7 @@ TEST_F(CommandLine, AnUnquotedProgramPathWithItsBlankIsTheProgramsNameWhole)
 {
     // As WinExec, a CreateProcess that names only the application, or an
     // unquoted Run value start it: the path as it stands, blank and all.
-    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), kInTraySettings));
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), inTraySettingsText()));
     ASSERT_TRUE(first_.startAs(first_.exePath()));
     HWND const main = first_.waitForMainWindow();
     HWND const box = findProcessWindow(first_.id(), L"#32770");

@@ -44,14 +44,15 @@ class HostileFiles : public testing::Test {
 protected:
     std::wstring settingsPath() const { return folder_.file(L"Resolution.ini"); }
 
-    // Writes `bytes` as Resolution.ini, starts the program and checks what
-    // it shows; the file must be untouched by the start.
-    HWND startOn(std::string const& bytes, Shown const& expected)
+    // Writes `bytes` as Resolution.ini, starts the program, checks what it
+    // shows and that the start left the file untouched, and ends it.
+    void startOnAndExit(std::string const& bytes, Shown const& expected)
     {
         EXPECT_TRUE(writeFileBytes(settingsPath(), bytes));
         HWND const window = startAndCheck(expected);
         EXPECT_TRUE(readFileBytes(settingsPath()) == bytes) << "Resolution.ini was rewritten";
-        return window;
+        ASSERT_NE(nullptr, window);
+        exitNormally(window);
     }
 
     HWND startAndCheck(Shown const& expected)
@@ -92,9 +93,7 @@ protected:
 
 TEST_F(HostileFiles, BinaryGarbageGivesTheValuesOfMissingKeys)
 {
-    HWND const window = startOn(garbage(4096), {false, false, false, true, false});
-    ASSERT_NE(nullptr, window);
-    exitNormally(window);
+    startOnAndExit(garbage(4096), {false, false, false, true, false});
 }
 
 TEST_F(HostileFiles, NulBytesEndLinesAndTheKeysBetweenThemCount)
@@ -102,24 +101,17 @@ TEST_F(HostileFiles, NulBytesEndLinesAndTheKeysBetweenThemCount)
     std::string bytes = kHeader + std::string(1000, '\0');
     bytes += std::string("NumLock=1;") + '\0' + "CapsLock=0;" + '\0' + '\0' + "ScrlLock=1;" +
              '\0' + "KbInd=0;" + std::string(10, '\0');
-    HWND const window = startOn(bytes, {true, false, true, false, false});
-    ASSERT_NE(nullptr, window);
-    exitNormally(window);
+    startOnAndExit(bytes, {true, false, true, false, false});
 }
 
 TEST_F(HostileFiles, OnlyCarriageReturnsIsOneHeaderLine)
 {
-    HWND const window = startOn(std::string(4096, '\r'), {false, false, false, true, false});
-    ASSERT_NE(nullptr, window);
-    exitNormally(window);
+    startOnAndExit(std::string(4096, '\r'), {false, false, false, true, false});
 }
 
 TEST_F(HostileFiles, KeysSeparatedByLoneCarriageReturnsStayInTheHeaderLine)
 {
-    HWND const window = startOn("[h]\rNumLock=1;\rCapsLock=1;\rKbInd=0;\r",
-                                {false, false, false, true, false});
-    ASSERT_NE(nullptr, window);
-    exitNormally(window);
+    startOnAndExit("[h]\rNumLock=1;\rCapsLock=1;\rKbInd=0;\r", {false, false, false, true, false});
 }
 
 TEST_F(HostileFiles, AOneMegabyteFileIsReadToItsEnd)
@@ -129,9 +121,7 @@ TEST_F(HostileFiles, AOneMegabyteFileIsReadToItsEnd)
     while (bytes.size() < 1024 * 1024)
         bytes += comment;
     bytes += "NumLock=1;\r\nScrlLock=1;\r\nKbInd=0;";
-    HWND const window = startOn(bytes, {true, false, true, false, false});
-    ASSERT_NE(nullptr, window);
-    exitNormally(window);
+    startOnAndExit(bytes, {true, false, true, false, false});
 }
 
 TEST_F(HostileFiles, AHundredThousandCharacterValueFailsItsLookupOnly)
@@ -140,9 +130,7 @@ TEST_F(HostileFiles, AHundredThousandCharacterValueFailsItsLookupOnly)
     // takes its missing value. The lines after it still count.
     std::string const bytes = kHeader + "NumLock=" + std::string(100000, '1') +
                               ";\r\nNumLock=1;\r\nCapsLock=1;\r\nKbInd=0;\r\n";
-    HWND const window = startOn(bytes, {false, true, false, false, false});
-    ASSERT_NE(nullptr, window);
-    exitNormally(window);
+    startOnAndExit(bytes, {false, true, false, false, false});
 }
 
 TEST_F(HostileFiles, TenThousandKeysBeforeTheRealOnes)
@@ -154,9 +142,7 @@ TEST_F(HostileFiles, TenThousandKeysBeforeTheRealOnes)
         bytes += line;
     }
     bytes += "NumLock=1;\r\nCapsLock=1;\r\nScrlLock=1;\r\nMinimized=1;\r\n";
-    HWND const window = startOn(bytes, {true, true, true, true, true});
-    ASSERT_NE(nullptr, window);
-    exitNormally(window);
+    startOnAndExit(bytes, {true, true, true, true, true});
 }
 
 TEST_F(HostileFiles, LatinOneBytesAreCharactersOfTheirOwn)
@@ -168,18 +154,14 @@ TEST_F(HostileFiles, LatinOneBytesAreCharactersOfTheirOwn)
                               "\xC4\xD6\xDC=1;\r\n"
                               "ScrlLock=1\xFF;\r\n"
                               "KbInd=0;\r\n";
-    HWND const window = startOn(bytes, {true, false, true, false, false});
-    ASSERT_NE(nullptr, window);
-    exitNormally(window);
+    startOnAndExit(bytes, {true, false, true, false, false});
 }
 
 TEST_F(HostileFiles, AUtf8ByteOrderMarkStaysInTheHeaderLine)
 {
     std::string const bytes = "\xEF\xBB\xBF" + kHeader +
                               "NumLock=0;\r\nCapsLock=1;\r\nScrlLock=0;\r\nKbInd=0;\r\n";
-    HWND const window = startOn(bytes, {false, true, false, false, false});
-    ASSERT_NE(nullptr, window);
-    exitNormally(window);
+    startOnAndExit(bytes, {false, true, false, false, false});
 }
 
 TEST_F(HostileFiles, AUtf16FileReadsAsOneCharacterPerLine)
@@ -192,9 +174,7 @@ TEST_F(HostileFiles, AUtf16FileReadsAsOneCharacterPerLine)
         bytes += c;
         bytes += '\0';
     }
-    HWND const window = startOn(bytes, {false, false, false, true, false});
-    ASSERT_NE(nullptr, window);
-    exitNormally(window);
+    startOnAndExit(bytes, {false, false, false, true, false});
 }
 
 TEST_F(HostileFiles, AFolderInTheFilesPlaceGivesTheDefaultsAndStaysAFolder)

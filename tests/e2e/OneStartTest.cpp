@@ -26,14 +26,6 @@ namespace {
 
 COLORREF const kOsdColour = 12616523; // KbIndClr of the defaults
 
-std::wstring registryText(std::string const& data)
-{
-    std::wstring text(reinterpret_cast<wchar_t const*>(data.data()), data.size() / sizeof(wchar_t));
-    while (!text.empty() && text.back() == 0)
-        text.pop_back();
-    return text;
-}
-
 // The Run value in the program's view of the machine's key; type 0 when absent.
 std::wstring runValue(DWORD& type)
 {

@@ -61,20 +61,19 @@ protected:
     ToolProcess tool_{folder_};
 };
 
-TEST_F(Shell, FirstStartWritesTheDefaultSettingsAndTheDriverValue)
+// One start: what it writes, the window it shows, a menu item that does
+// nothing, then "E&xit".
+TEST_F(Shell, FirstStartWritesTheDefaultsShowsItsWindowAndExitEndsItWithCodeZero)
 {
     ASSERT_FALSE(fileExists(folder_.file(L"Resolution.ini")));
-    startTool();
+    HWND const window = startTool();
     EXPECT_EQ(defaultSettingsText(), readFileBytes(folder_.file(L"Resolution.ini")));
     DWORD type = 0;
     EXPECT_EQ(std::string(4, '\0'),
               readMachineValue(kDriverKey, L"Display1_DownScalingEnabled", &type));
     EXPECT_EQ(DWORD(REG_BINARY), type);
-}
 
-TEST_F(Shell, TheMainWindowHasItsClassTitleMenuAndFrame)
-{
-    HWND const window = startTool();
+    // The main window's class, title, menu and frame.
     EXPECT_EQ(std::wstring(L"KOVIX TOOL"), windowClass(window));
     EXPECT_EQ(std::wstring(L"KOVIX Tool Beta 1.0"), windowText(window));
     EXPECT_NE(nullptr, GetMenu(window));
@@ -85,9 +84,21 @@ TEST_F(Shell, TheMainWindowHasItsClassTitleMenuAndFrame)
     EXPECT_FALSE(style & WS_MAXIMIZEBOX);
     EXPECT_FALSE(style & WS_THICKFRAME);
     EXPECT_TRUE(IsWindowVisible(window));
+
+    // The grayed filler item does nothing.
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_FILLER, 0), 0);
+    Sleep(300);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(nullptr, findProcessWindow(tool_.id(), L"#32770"));
+    EXPECT_EQ(-1, tool_.waitForExit(0)) << "still running";
+
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    EXPECT_EQ(0, tool_.waitForExit(3000));
 }
 
-TEST_F(Shell, BothAcceleratorsOpenTheAboutDialogWithTheRealTitle)
+// One start: About opened by both accelerators and ended every way, then
+// the main window's close box.
+TEST_F(Shell, BothAcceleratorsOpenAboutEveryEndingClosesItAndTheCloseBoxEndsTheProcess)
 {
     HWND const window = startTool();
     WORD const slashKey = LOBYTE(VkKeyScanW(L'/'));
@@ -106,11 +117,8 @@ TEST_F(Shell, BothAcceleratorsOpenTheAboutDialogWithTheRealTitle)
     ASSERT_NE(nullptr, about) << "Alt+? opens About";
     PostMessageW(about, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(about); }));
-}
 
-TEST_F(Shell, TheAboutDialogEndsOnOkEnterEscAndItsCloseBox)
-{
-    HWND const window = startTool();
+    // OK, Enter, Esc and the dialog's close box.
     struct Ending {
         char const* name;
         void (*end)(HWND about);
@@ -123,7 +131,7 @@ TEST_F(Shell, TheAboutDialogEndsOnOkEnterEscAndItsCloseBox)
     };
     for (Ending const& ending : endings) {
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(104, 0), 0);
-        HWND const about = waitForAbout();
+        about = waitForAbout();
         ASSERT_NE(nullptr, about) << ending.name;
         // Keys can race the X focus hand-over (see typeForAbout): press again.
         bool closed = false;
@@ -134,6 +142,10 @@ TEST_F(Shell, TheAboutDialogEndsOnOkEnterEscAndItsCloseBox)
         EXPECT_TRUE(closed) << ending.name;
     }
     EXPECT_TRUE(IsWindow(window));
+
+    // The main window's close box ends the process as "E&xit" does.
+    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0, tool_.waitForExit(3000));
 }
 
 TEST_F(Shell, MinimisingHidesAndShowHideOrADoubleClickBringsItBack)
@@ -162,30 +174,6 @@ TEST_F(Shell, MinimisingHidesAndShowHideOrADoubleClickBringsItBack)
     PostMessageW(window, WM_APP + 1, 1, WM_MOUSEMOVE); // other mouse messages do nothing
     Sleep(200);
     EXPECT_TRUE(isMinimizedAndHidden(window));
-}
-
-TEST_F(Shell, ExitEndsTheProcessWithCodeZero)
-{
-    HWND const window = startTool();
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
-    EXPECT_EQ(0, tool_.waitForExit(3000));
-}
-
-TEST_F(Shell, TheCloseBoxEndsTheProcessLikeExit)
-{
-    HWND const window = startTool();
-    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(0, tool_.waitForExit(3000));
-}
-
-TEST_F(Shell, TheGrayedFillerItemDoesNothing)
-{
-    HWND const window = startTool();
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_FILLER, 0), 0);
-    Sleep(300);
-    EXPECT_TRUE(IsWindowVisible(window));
-    EXPECT_EQ(nullptr, findProcessWindow(tool_.id(), L"#32770"));
-    EXPECT_EQ(-1, tool_.waitForExit(0)) << "still running";
 }
 
 } // namespace

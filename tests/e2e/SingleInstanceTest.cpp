@@ -14,29 +14,11 @@
 
 namespace {
 
-// The defaults with "Start minimized" on and no OSD: the window starts
-// hidden in the tray with its four icons.
-std::string const kMinimizedSettings =
-    "[KOVIX Tool resolution settings]\r\n"
-    "Resolution=800,480;\r\n"
-    "Minimized=1;\r\n"
-    "NumLock=1;\r\n"
-    "CapsLock=1;\r\n"
-    "ScrlLock=1;\r\n"
-    "KbInd=0;\r\n";
-
-// Width of the tray host's strip at the top right of the screen: the run of
-// its background colour along the top row. The host widens it for every
-// icon it docks.
+// Width of the tray host's strip, which the host widens for every icon it docks.
 int trayStripWidth()
 {
     Screen const top = captureScreen(1);
-    if (top.width == 0)
-        return 0;
-    int left = top.width - 1;
-    while (left > 0 && top.pixels[size_t(left - 1)] == top.pixels[size_t(top.width - 1)])
-        --left;
-    return top.width - left;
+    return top.width > 0 ? top.width - trayStripLeft(top) : 0;
 }
 
 // As a copy run as administrator leaves its instance mutex for a copy
@@ -76,7 +58,7 @@ protected:
 
 TEST_F(SingleInstance, ASecondStartEndsAndBringsTheFirstWindowOutOfTheTray)
 {
-    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), kMinimizedSettings));
+    ASSERT_TRUE(writeFileBytes(firstFolder_.file(L"Resolution.ini"), inTraySettingsText()));
     ASSERT_TRUE(first_.start());
     HWND const window = first_.waitForMainWindow();
     ASSERT_NE(nullptr, window);

@@ -63,6 +63,18 @@ std::string defaultOsdText()
     return readFileBytes(host::dosPath(KOVIX_TEST_RESOURCES "/default-OSD.ini"));
 }
 
+std::string inTraySettingsText()
+{
+    return "[KOVIX Tool resolution settings]\r\n"
+           "Resolution=800,480;\r\n"
+           "Scaling=0;\r\n"
+           "Minimized=1;\r\n"
+           "NumLock=1;\r\n"
+           "CapsLock=1;\r\n"
+           "ScrlLock=1;\r\n"
+           "KbInd=0;\r\n";
+}
+
 // ---------------------------------------------------------------- Caps Lock
 
 void pressCaps()
@@ -168,18 +180,10 @@ namespace {
 template <typename Draw>
 Screen picture(int width, int height, Draw draw)
 {
-    Screen shot;
-    shot.width = width;
-    shot.height = height;
-    shot.pixels.assign(size_t(width) * size_t(height), 0);
+    Screen shot = {width, height, std::vector<DWORD>(size_t(width) * size_t(height))};
     HDC const screen = GetDC(nullptr);
     HDC const memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO const info = wintest::pictureInfo(width, height);
     void* bits = nullptr;
     HBITMAP const bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ const old = SelectObject(memory, bitmap);

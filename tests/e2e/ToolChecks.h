@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/WinTestSupport.h"
+
 // ---- Where the program keeps what is not in its files: the Run value of
 // "Start with Windows" and the graphics driver's downscaling values, all
 // under HKEY_LOCAL_MACHINE (the per-user Run key for an account that may not
@@ -52,6 +54,10 @@ std::string defaultSettingsText(char const* resolution = "800,480");
 // OSD.ini as the program first writes it (tests/resources/default-OSD.ini).
 std::string defaultOsdText();
 
+// A Resolution.ini of a start hidden in the tray with its four icons and no
+// OSD, the rest of the defaults left to the program.
+std::string inTraySettingsText();
+
 // ---- The settings window (GoogleTest expectations)
 
 // Its sixteen controls at `dpi`: class, text, parent, style, identifier,
@@ -91,18 +97,8 @@ SIZE osdTextSize(wchar_t const* text);
 
 // ---- Pixels
 
-// The screen (or its top `rows` rows) as 32-bit pixels, top row first.
-struct Screen {
-    int width = 0;
-    int height = 0;
-    std::vector<DWORD> pixels;
-
-    COLORREF at(int x, int y) const
-    {
-        DWORD const bgrx = pixels[size_t(y) * size_t(width) + size_t(x)];
-        return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
-    }
-};
+// The screen (or its top `rows` rows).
+using Screen = wintest::Picture;
 Screen captureScreen(int rows = 0);
 
 // The tray strip is the tray host's panel at the top right, 20 rows high;

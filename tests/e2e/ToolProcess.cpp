@@ -10,32 +10,31 @@
 
 namespace {
 
-std::wstring folderOfSelf()
-{
-    std::wstring const self = ownExecutablePath();
-    return self.substr(0, self.find_last_of(L'\\'));
-}
-
-struct FindRequest {
+// The top-level windows of a process with a class (and a title, when not
+// null), in z-order.
+struct WindowQuery {
     DWORD processId;
     wchar_t const* className;
     wchar_t const* title;
-    HWND found;
+    std::vector<HWND> found;
 };
 
-BOOL CALLBACK matchWindow(HWND window, LPARAM param)
+BOOL CALLBACK collectWindow(HWND window, LPARAM param)
 {
-    FindRequest& request = *reinterpret_cast<FindRequest*>(param);
+    WindowQuery& query = *reinterpret_cast<WindowQuery*>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != request.processId)
-        return TRUE;
-    if (windowClass(window) != request.className)
-        return TRUE;
-    if (request.title != nullptr && windowText(window) != request.title)
-        return TRUE;
-    request.found = window;
-    return FALSE;
+    if (owner == query.processId && windowClass(window) == query.className &&
+        (query.title == nullptr || windowText(window) == query.title))
+        query.found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> processWindows(DWORD processId, wchar_t const* className, wchar_t const* title)
+{
+    WindowQuery query = {processId, className, title, {}};
+    EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
 }
 
 } // namespace
@@ -45,7 +44,7 @@ std::wstring toolExecutable()
     wchar_t chosen[MAX_PATH] = {};
     DWORD const length = GetEnvironmentVariableW(L"KOVIX_TOOL_EXE", chosen, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
-        return folderOfSelf() + L"\\KOVIX Tool.exe";
+        return wintest::folderOf(ownExecutablePath()) + L"\\KOVIX Tool.exe";
     if (chosen[0] != L'/')
         return chosen;
     std::string const unixName(chosen, chosen + length);
@@ -93,7 +92,7 @@ bool ToolProcess::startAs(std::wstring commandLine)
 {
     watchForeground();
     main_ = nullptr; // a restart has a window of its own
-    std::wstring const folder = exe_.substr(0, exe_.find_last_of(L'\\'));
+    std::wstring const folder = wintest::folderOf(exe_);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     return CreateProcessW(exe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
@@ -170,9 +169,8 @@ bool sendCopyData(HWND window, ULONG_PTR id, void const* data, DWORD size, DWORD
 
 HWND findProcessWindow(DWORD processId, wchar_t const* className, wchar_t const* title)
 {
-    FindRequest request = {processId, className, title, nullptr};
-    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&request));
-    return request.found;
+    std::vector<HWND> const found = processWindows(processId, className, title);
+    return found.empty() ? nullptr : found.front();
 }
 
 HWND waitForProcessWindow(DWORD processId, wchar_t const* className, wchar_t const* title,
@@ -392,7 +390,7 @@ bool bringToFront(HWND window)
 
 std::wstring screenshotFolder()
 {
-    std::wstring const folder = folderOfSelf() + L"\\screenshots";
+    std::wstring const folder = wintest::folderOf(ownExecutablePath()) + L"\\screenshots";
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
 }
@@ -441,22 +439,6 @@ HWND findDescendantIn(HWND parent, wchar_t const* text)
     return nullptr;
 }
 
-struct CountRequest {
-    DWORD processId;
-    wchar_t const* className;
-    int count;
-};
-
-BOOL CALLBACK countWindow(HWND window, LPARAM param)
-{
-    CountRequest& request = *reinterpret_cast<CountRequest*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == request.processId && windowClass(window) == request.className)
-        ++request.count;
-    return TRUE;
-}
-
 } // namespace
 
 HWND findDescendant(HWND parent, wchar_t const* text)
@@ -492,9 +474,7 @@ void postClick(HWND button)
 
 int countProcessWindows(DWORD processId, wchar_t const* className)
 {
-    CountRequest request = {processId, className, 0};
-    EnumWindows(countWindow, reinterpret_cast<LPARAM>(&request));
-    return request.count;
+    return int(processWindows(processId, className, nullptr).size());
 }
 
 std::wstring messageBoxText(HWND box)
@@ -555,6 +535,14 @@ std::string dword(DWORD value)
 std::string regSz(std::wstring const& text)
 {
     return std::string(reinterpret_cast<char const*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
+
+std::wstring registryText(std::string const& data)
+{
+    std::wstring text(reinterpret_cast<wchar_t const*>(data.data()), data.size() / sizeof(wchar_t));
+    while (!text.empty() && text.back() == 0)
+        text.pop_back();
+    return text;
 }
 
 // ---------------------------------------------------------- display modes

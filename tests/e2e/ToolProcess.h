@@ -73,8 +73,8 @@ private:
 bool sendCopyData(HWND window, ULONG_PTR id, void const* data, DWORD size, DWORD_PTR& reply,
                   DWORD timeoutMs = 5000);
 
-// A top-level window of `processId` with the given class (and title, when
-// not null) owned by or equal to `owner` when that is given.
+// The first top-level window (in z-order) of `processId` with the given
+// class, and title when not null.
 HWND findProcessWindow(DWORD processId, wchar_t const* className, wchar_t const* title = nullptr);
 HWND waitForProcessWindow(DWORD processId, wchar_t const* className, wchar_t const* title,
                           DWORD timeoutMs = 5000);
@@ -199,6 +199,7 @@ private:
 
 std::string dword(DWORD value); // the 4 bytes of a REG_DWORD
 std::string regSz(std::wstring const& text); // a REG_SZ's bytes, terminator included
+std::wstring registryText(std::string const& data); // a REG_SZ's text, terminators dropped
 
 // The primary screen as this process sees it now, "WxH".
 std::string screenSize();

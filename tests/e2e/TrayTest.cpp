@@ -121,7 +121,7 @@ TEST_F(Tray, DefaultColoursShowBlackSquaresAndAYellowCapsLetter)
     EXPECT_EQ(0, seen.blue);
 }
 
-TEST_F(Tray, ConfiguredBackgroundsShowInTheTrayAndSurviveARestartOfTheTrayHost)
+TEST_F(Tray, ConfiguredBackgroundsShowInTheTraySurviveARestartOfTheTrayHostAndGoWithExit)
 {
     HWND const window = startWith(settingsText("255", "16711680", "1"));
     ASSERT_NE(nullptr, window);
@@ -139,6 +139,17 @@ TEST_F(Tray, ConfiguredBackgroundsShowInTheTrayAndSurviveARestartOfTheTrayHost)
     EXPECT_TRUE(showsColouredIcons(seen))
         << "red " << seen.red << ", blue " << seen.blue << ", yellow " << seen.yellow;
     EXPECT_TRUE(allIconsInShell(window));
+
+    // "E&xit" from there takes every icon along.
+    ASSERT_TRUE(showsColouredIcons(waitForStrip(showsColouredIcons)));
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0); // "E&xit"
+    ASSERT_EQ(0, tool_.waitForExit(5000));
+    seen = waitForStrip(showsNoneOfTheColours);
+    screenshot(L"tray-after-exit");
+    EXPECT_TRUE(showsNoneOfTheColours(seen))
+        << "red " << seen.red << ", blue " << seen.blue << ", yellow " << seen.yellow;
+    for (UINT i = 0; i < 4; ++i)
+        EXPECT_FALSE(wintest::shellHasIcon(window, kMainTrayIconId + i)) << "icon " << i;
 }
 
 TEST_F(Tray, IconsComeBackWhenTheShellAnnouncesAnEmptyNotificationArea)
@@ -158,20 +169,4 @@ TEST_F(Tray, IconsComeBackWhenTheShellAnnouncesAnEmptyNotificationArea)
     screenshot(L"tray-after-taskbar-created");
     EXPECT_TRUE(showsColouredIcons(seen))
         << "red " << seen.red << ", blue " << seen.blue << ", yellow " << seen.yellow;
-}
-
-TEST_F(Tray, ExitLeavesNoIconOfTheProgramBehind)
-{
-    HWND const window = startWith(settingsText("255", "16711680", "1"));
-    ASSERT_NE(nullptr, window);
-    ASSERT_TRUE(showsColouredIcons(waitForStrip(showsColouredIcons)));
-
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0); // "E&xit"
-    ASSERT_EQ(0, tool_.waitForExit(5000));
-    TrayColours const seen = waitForStrip(showsNoneOfTheColours);
-    screenshot(L"tray-after-exit");
-    EXPECT_TRUE(showsNoneOfTheColours(seen))
-        << "red " << seen.red << ", blue " << seen.blue << ", yellow " << seen.yellow;
-    for (UINT i = 0; i < 4; ++i)
-        EXPECT_FALSE(wintest::shellHasIcon(window, kMainTrayIconId + i)) << "icon " << i;
 }

@@ -5,14 +5,7 @@
 #include <climits>
 #include <string>
 
-namespace {
-
-std::wstring text(wchar_t const* s)
-{
-    return s == nullptr ? std::wstring(L"(null)") : std::wstring(s);
-}
-
-} // namespace
+#include "tests/native/NativeTestSupport.h"
 
 TEST(GlyphLeft, FontWidthsAndTruncationTowardZero)
 {

@@ -5,14 +5,11 @@
 #include <climits>
 #include <string>
 
+#include "tests/native/NativeTestSupport.h"
+
 namespace {
 
 ResolutionMode const kChoosable[] = {1, 2, 6};
-
-std::wstring text(wchar_t const* s)
-{
-    return s == nullptr ? std::wstring(L"(null)") : std::wstring(s);
-}
 
 } // namespace
 

@@ -232,6 +232,12 @@ class Checks:
     def equal(self, name, actual, expected):
         self.check(name, actual == expected, "got %r, expected %r" % (actual, expected))
 
+    def present(self, name, res, kind, ident):
+        """The resource's bytes in language 1033, checked present; None when absent."""
+        data = res.get((kind, ident, LANG_EN_US))
+        self.check(name + " present", data is not None)
+        return data
+
 
 def expected_menu(ids):
     return [
@@ -296,8 +302,7 @@ def expected_set(ids):
 
 
 def check_menu(c, res, ids):
-    data = res.get((RT_MENU, ids["IDC_KOVIX"], LANG_EN_US))
-    c.check("menu IDC_KOVIX present", data is not None)
+    data = c.present("menu IDC_KOVIX", res, RT_MENU, ids["IDC_KOVIX"])
     if data is None:
         return
     menu = parse_menu(data)
@@ -310,8 +315,7 @@ def check_menu(c, res, ids):
 
 
 def check_accelerators(c, res, ids):
-    data = res.get((RT_ACCELERATOR, ids["IDC_KOVIX"], LANG_EN_US))
-    c.check("accelerator table IDC_KOVIX present", data is not None)
+    data = c.present("accelerator table IDC_KOVIX", res, RT_ACCELERATOR, ids["IDC_KOVIX"])
     if data is None:
         return
     table = parse_accelerators(data)
@@ -324,8 +328,7 @@ def check_accelerators(c, res, ids):
 
 
 def check_dialog(c, res, ids):
-    data = res.get((RT_DIALOG, ids["IDD_ABOUTBOX"], LANG_EN_US))
-    c.check("dialog IDD_ABOUTBOX present", data is not None)
+    data = c.present("dialog IDD_ABOUTBOX", res, RT_DIALOG, ids["IDD_ABOUTBOX"])
     if data is None:
         return
     d = parse_dialogex(data)
@@ -362,8 +365,7 @@ def check_strings(c, res, ids):
 
 def check_icons(c, res, ids):
     for group in (ids["IDI_KOVIX"], ids["IDI_SMALL"]):
-        data = res.get((RT_GROUP_ICON, group, LANG_EN_US))
-        c.check("icon group %d present" % group, data is not None)
+        data = c.present("icon group %d" % group, res, RT_GROUP_ICON, group)
         if data is None:
             continue
         reserved, kind, count = struct.unpack_from("<HHH", data, 0)
@@ -397,8 +399,7 @@ def check_icons(c, res, ids):
 
 
 def check_version(c, res, ids):
-    data = res.get((RT_VERSION, 1, LANG_EN_US))
-    c.check("version record 1 present", data is not None)
+    data = c.present("version record 1", res, RT_VERSION, 1)
     if data is None:
         return
     (key, fixed, children), _ = parse_version_node(data)

@@ -6,11 +6,9 @@
 
 #include <stdio.h>
 
-#include <vector>
-
 #include "tray/GlyphIcon.h"
 #include "tray/GlyphLayout.h"
-#include "tests/win/WinTestSupport.h"
+#include "tests/e2e/ToolProcess.h"
 
 namespace {
 
@@ -19,25 +17,14 @@ COLORREF const kGreen = RGB(0, 255, 0);
 COLORREF const kYellow = RGB(255, 255, 0);
 COLORREF const kBlack = RGB(0, 0, 0);
 
-// An icon's square colour image and mask (up to 32x32), top row first.
+// An icon's colour image and mask, top row first; size 0 when unreadable.
 struct IconImage {
-    bool valid = false;
-    int size = 16;
-    COLORREF colour[32][32] = {};
-    bool transparent[32][32] = {};
-};
+    int size = 0;
+    wintest::Picture colour, mask;
 
-bool readBitmap(HDC dc, HBITMAP bitmap, int size, DWORD (&pixels)[32 * 32])
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = size;
-    info.bmiHeader.biHeight = -size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return GetDIBits(dc, bitmap, 0, UINT(size), pixels, &info, DIB_RGB_COLORS) == size;
-}
+    bool valid() const { return size > 0; }
+    bool transparent(int x, int y) const { return mask.at(x, y) != kBlack; }
+};
 
 IconImage readIcon(HICON icon)
 {
@@ -45,22 +32,10 @@ IconImage readIcon(HICON icon)
     ICONINFO info = {};
     if (icon == nullptr || !GetIconInfo(icon, &info))
         return image;
-    HDC const screen = GetDC(nullptr);
-    DWORD colour[32 * 32] = {};
-    DWORD mask[32 * 32] = {};
-    BITMAP size = {};
-    GetObjectW(info.hbmMask, sizeof(size), &size);
-    int const n = image.size = size.bmWidth <= 32 ? int(size.bmWidth) : 0;
-    image.valid = info.hbmColor != nullptr && n > 0 && size.bmHeight == n &&
-                  readBitmap(screen, info.hbmColor, n, colour) && readBitmap(screen, info.hbmMask, n, mask);
-    for (int y = 0; y < n; ++y) {
-        for (int x = 0; x < n; ++x) {
-            DWORD const bgrx = colour[y * n + x];
-            image.colour[y][x] = RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
-            image.transparent[y][x] = (mask[y * n + x] & 0xFFFFFF) != 0;
-        }
-    }
-    ReleaseDC(nullptr, screen);
+    image.colour = wintest::readBitmap(info.hbmColor);
+    image.mask = wintest::readBitmap(info.hbmMask);
+    if (image.colour.width == image.colour.height && image.mask.pixels.size() == image.colour.pixels.size())
+        image.size = image.colour.width;
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     return image;
@@ -82,19 +57,19 @@ int countPixels(IconImage const& image, COLORREF colour)
     int count = 0;
     for (int y = 0; y < image.size; ++y)
         for (int x = 0; x < image.size; ++x)
-            count += colour == kSeeThrough ? image.transparent[y][x]
-                                           : !image.transparent[y][x] && image.colour[y][x] == colour;
+            count += colour == kSeeThrough ? image.transparent(x, y)
+                                           : !image.transparent(x, y) && image.colour.at(x, y) == colour;
     return count;
 }
 
-// Leftmost column holding a pixel that is not the background; 16 if none.
+// Leftmost column holding a pixel that is not the background; the size if none.
 int leftmostInk(IconImage const& image, COLORREF background)
 {
-    for (int x = 0; x < 16; ++x)
-        for (int y = 0; y < 16; ++y)
-            if (image.transparent[y][x] || image.colour[y][x] != background)
+    for (int x = 0; x < image.size; ++x)
+        for (int y = 0; y < image.size; ++y)
+            if (image.transparent(x, y) || image.colour.at(x, y) != background)
                 return x;
-    return 16;
+    return image.size;
 }
 
 // Ink on the square's outer ring, where a letter cut off by the square shows.
@@ -103,7 +78,7 @@ int inkOnTheEdge(IconImage const& image, COLORREF background)
     int ink = 0, last = image.size - 1;
     for (int y = 0; y <= last; ++y)
         for (int x = 0; x <= last; x += y % last == 0 || x == last ? 1 : last)
-            ink += image.transparent[y][x] || image.colour[y][x] != background;
+            ink += image.transparent(x, y) || image.colour.at(x, y) != background;
     return ink;
 }
 
@@ -139,21 +114,21 @@ TEST(GlyphIcon, DrawsTheLetterOnTheBackgroundWithNothingSeeThrough)
 {
     HFONT const font = plainFont(-13);
     IconImage const image = render(L"N", kGreen, kRed, font);
-    ASSERT_TRUE(image.valid);
+    ASSERT_TRUE(image.valid());
     EXPECT_EQ(0, countPixels(image, kSeeThrough));
     int const letter = countPixels(image, kGreen);
     int const background = countPixels(image, kRed);
     EXPECT_GT(letter, 8) << "the N is drawn";
     EXPECT_EQ(256, letter + background) << "a plain font leaves no other colour";
-    EXPECT_EQ(kRed, image.colour[15][0]);
-    EXPECT_EQ(kRed, image.colour[15][15]);
+    EXPECT_EQ(kRed, image.colour.at(0, 15));
+    EXPECT_EQ(kRed, image.colour.at(15, 15));
     DeleteObject(font);
 
     // An empty text gives a plain square of the background.
     HFONT const titleFont = iconTitleFont();
     for (COLORREF const back : {kBlack, kRed, kYellow, COLORREF(0x00C0834B)}) {
         IconImage const square = render(L"", kGreen, back, titleFont);
-        ASSERT_TRUE(square.valid);
+        ASSERT_TRUE(square.valid());
         EXPECT_EQ(256, countPixels(square, back)) << std::hex << back;
     }
     EXPECT_EQ(256, countPixels(render(nullptr, kGreen, kRed, titleFont), kRed));
@@ -166,7 +141,7 @@ TEST(GlyphIcon, PixelsOfTheTransparencyKeyAreSeeThrough)
     EXPECT_EQ(COLORREF(8487297), kGlyphTransparentColour);
 
     IconImage const square = render(L"", kGreen, kGlyphTransparentColour, font);
-    ASSERT_TRUE(square.valid);
+    ASSERT_TRUE(square.valid());
     EXPECT_EQ(256, countPixels(square, kSeeThrough)) << "an empty glyph on the key is invisible";
 
     IconImage const onKey = render(L"N", kGreen, kGlyphTransparentColour, font);
@@ -191,7 +166,7 @@ TEST(GlyphIcon, TheWidthOfHPlacesEveryGlyph)
         HFONT const font = plainFont(height);
         int const left = glyphLeft(16, widthOfH(font));
         IconImage const h = render(L"H", kGreen, kRed, font);
-        ASSERT_TRUE(h.valid);
+        ASSERT_TRUE(h.valid());
         int const hInk = leftmostInk(h, kRed);
         EXPECT_GE(hInk, left) << "height " << height;
         EXPECT_LE(hInk, left + 2) << "H starts at its own left bearing, height " << height;
@@ -252,7 +227,7 @@ KOVIX_CHILD_MODE(icons_at_dpi)
         EXPECT_LT(countPixels(image, kRed), size * size - 8) << "the letter is drawn";
         EXPECT_EQ(0, inkOnTheEdge(image, kRed)) << "the letter is cut off at " << size << " px";
     }
-    std::wstring const program = wintest::folderOf(ownExecutablePath()) + L"\\KOVIX Tool.exe";
+    std::wstring const program = toolExecutable();
     HWND const window = wintest::createTestWindow(L"icon");
     HMODULE const module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     SetWindowLongPtrW(window, GWLP_HINSTANCE, LONG_PTR(module));
@@ -260,7 +235,7 @@ KOVIX_CHILD_MODE(icons_at_dpi)
     ExtractIconExW(program.c_str(), 0, nullptr, &own, 1);
     IconImage const got = readIcon(getWindowIcon(window)), shell = readIcon(own);
     EXPECT_EQ(size, got.size);
-    EXPECT_TRUE(shell.size == size && !memcmp(got.colour, shell.colour, sizeof(got.colour)));
+    EXPECT_TRUE(shell.size == size && got.colour.pixels == shell.colour.pixels);
     return wintest::childTestResult(); // the process's end frees the rest
 }
 
@@ -286,11 +261,11 @@ TEST(WindowIcon, TheWindowsOwnSmallIconAsACopyElseItsModulesIcon)
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(own));
     HICON const copy = getWindowIcon(window);
     IconImage const gotOwn = readIcon(copy);
-    ASSERT_TRUE(gotOwn.valid);
-    EXPECT_EQ(0, memcmp(gotOwn.colour, readIcon(own).colour, sizeof(gotOwn.colour)));
+    ASSERT_TRUE(gotOwn.valid());
+    EXPECT_TRUE(gotOwn.colour.pixels == readIcon(own).colour.pixels);
     EXPECT_GT(countPixels(gotOwn, kYellow), 0);
     DestroyIcon(copy);
-    EXPECT_TRUE(readIcon(own).valid) << "the window keeps its own icon";
+    EXPECT_TRUE(readIcon(own).valid()) << "the window keeps its own icon";
     DestroyWindow(window);
     DestroyIcon(own);
     DeleteObject(font);

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <string>
 
-#include "controller/ToolController.h"
 #include "osd/OsdIndicator.h"
 #include "app/MainWindow.h"
+#include "tests/win/BoundController.h"
 #include "tests/win/HostCommand.h"
 #include "tests/win/WinTestSupport.h"
 
@@ -88,14 +88,7 @@ public:
 // Lock icon added in its off state, Num and Scroll Lock icons disabled.
 void setUpController(ToolController& controller, HWND window, bool osd)
 {
-    controller.mainWindow = window;
-    controller.instance = GetModuleHandleW(nullptr);
-    lstrcpynW(controller.title, L"KOVIX Tool Beta 1.0", ARRAYSIZE(controller.title));
-    controller.numLock = false;
-    controller.capsLock = true;
-    controller.scrlLock = false;
-    controller.cpsLckBG = 0;
-    controller.cpsLckFG = 65535;
+    bindController(controller, window, GetModuleHandleW(nullptr), false);
     controller.kbInd = osd;
     controller.kbIndClr = 12616523;
     controller.kbIndPos = 4;

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "controller/ToolController.h"
+#include "tests/win/BoundController.h"
 #include "tests/win/WinTestSupport.h"
 #include "tray/TrayMessages.h"
 
@@ -14,6 +14,8 @@ using namespace wintest;
 
 namespace {
 
+// The instance the controller is bound with: a 32-bit program's usual base.
+HINSTANCE const kModule = reinterpret_cast<HINSTANCE>(UINT_PTR(0x400000));
 ToolController* timerTarget = nullptr;
 
 // As the main window does with the retry timer.
@@ -24,23 +26,6 @@ LRESULT CALLBACK mainLikeWindowProc(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
-}
-
-// A controller bound by hand to a test window, as the load would leave it.
-void bindController(ToolController& controller, HWND window)
-{
-    controller.mainWindow = window;
-    controller.instance = reinterpret_cast<HINSTANCE>(UINT_PTR(0x400000));
-    lstrcpynW(controller.title, L"KOVIX Tool Beta 1.0", ARRAYSIZE(controller.title));
-    controller.numLock = true;
-    controller.capsLock = true;
-    controller.scrlLock = false;
-    controller.numLckBG = 255;
-    controller.numLckFG = 65280;
-    controller.cpsLckBG = 0;
-    controller.cpsLckFG = 65535;
-    controller.scrLckBG = 16711680;
-    controller.scrLckFG = 16776960;
 }
 
 class TrayIndicators : public testing::Test {
@@ -60,7 +45,7 @@ protected:
 TEST_F(TrayIndicators, SetUpAddsTheMainIconAndHandsTheColoursToTheLockRecords)
 {
     ToolController controller(nullptr);
-    bindController(controller, window_);
+    bindController(controller, window_, kModule, true);
     controller.setUpIndicators(false);
 
     TrayIcon const& main = controller.trayIcons[0];
@@ -91,7 +76,7 @@ TEST_F(TrayIndicators, SetUpAddsTheMainIconAndHandsTheColoursToTheLockRecords)
 TEST_F(TrayIndicators, AnEmptiedNotificationAreaGetsBackTheIconsThatWereThere)
 {
     ToolController controller(nullptr);
-    bindController(controller, window_);
+    bindController(controller, window_, kModule, true);
     controller.setUpIndicators(false);
     controller.trayIcons[0].modify(L"", L"800x600x32bit", nullptr);
     ASSERT_TRUE(controller.addLockIcon(LockKey::Num, false));
@@ -120,7 +105,7 @@ TEST_F(TrayIndicators, AnEmptiedNotificationAreaGetsBackTheIconsThatWereThere)
 TEST_F(TrayIndicators, IconsTheShellAlreadyHoldsCountAsAdded)
 {
     ToolController controller(nullptr);
-    bindController(controller, window_);
+    bindController(controller, window_, kModule, true);
     ASSERT_TRUE(shellAddIcon(window_, kMainTrayIconId));
     ASSERT_TRUE(shellAddIcon(window_, kMainTrayIconId + 1));
     controller.setUpIndicators(false);
@@ -135,7 +120,7 @@ TEST_F(TrayIndicators, IconsTheShellAlreadyHoldsCountAsAdded)
 TEST_F(TrayIndicators, ARefusedMainIconIsRetriedUntilTheShellTakesIt)
 {
     ToolController controller(nullptr);
-    bindController(controller, window_);
+    bindController(controller, window_, kModule, true);
     timerTarget = &controller;
     controller.setUpIndicators(false);
     // As the start-up leaves it when the shell is not up yet (Wine's takes
@@ -158,7 +143,7 @@ TEST_F(TrayIndicators, TheControllerTakesItsIconsWithItButACopyDoesNot)
     UINT ids[4] = {};
     {
         ToolController controller(nullptr);
-        bindController(controller, window_);
+        bindController(controller, window_, kModule, true);
         controller.setUpIndicators(false);
         controller.addLockIcon(LockKey::Num, false);
         controller.addLockIcon(LockKey::Caps, true);
@@ -208,7 +193,7 @@ TEST_F(TrayIndicators, ARetryDuringApplysQuestionBringsBackNoIconWhoseBoxWasTurn
     }
     TempFolder folder;
     ToolController controller(nullptr);
-    bindController(controller, window_);
+    bindController(controller, window_, kModule, true);
     timerTarget = &controller;
     controller.setUpIndicators(false);
 

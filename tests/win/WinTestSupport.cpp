@@ -225,9 +225,6 @@ bool shellDeleteIcon(HWND owner, UINT id)
     return notifyShell(NIM_DELETE, owner, id, 0);
 }
 
-// Windows counts them; Wine's GetGuiResources answers 0, but Wine keeps the
-// Windows handle table in the process (PEB GdiSharedHandleTable: 24-byte
-// entries on 64-bit, 16 on 32-bit, the object type at byte 14).
 SIZE textSize(HFONT font, wchar_t const* text)
 {
     HDC const screen = GetDC(nullptr);
@@ -239,6 +236,9 @@ SIZE textSize(HFONT font, wchar_t const* text)
     return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// Windows counts them; Wine's GetGuiResources answers 0, but Wine keeps the
+// Windows handle table in the process (PEB GdiSharedHandleTable: 24-byte
+// entries on 64-bit, 16 on 32-bit, the object type at byte 14).
 long gdiObjectCount()
 {
     DWORD const counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
@@ -330,6 +330,35 @@ ScopedLogPixels::~ScopedLogPixels()
     else
         RegDeleteValueW(key_, L"LogPixels");
     RegCloseKey(key_);
+}
+
+BITMAPINFO pictureInfo(int width, int height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+Picture readBitmap(HBITMAP bitmap)
+{
+    BITMAP size = {};
+    if (GetObjectW(bitmap, sizeof(size), &size) == 0)
+        return Picture();
+    Picture picture = {int(size.bmWidth), int(size.bmHeight),
+                       std::vector<DWORD>(size_t(size.bmWidth) * size_t(size.bmHeight))};
+    BITMAPINFO info = pictureInfo(picture.width, picture.height);
+    HDC const screen = GetDC(nullptr);
+    int const rows = GetDIBits(screen, bitmap, 0, UINT(picture.height), picture.pixels.data(), &info,
+                               DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    for (DWORD& pixel : picture.pixels)
+        pixel &= 0xFFFFFF; // the colour alone, whatever the alpha byte says
+    return rows == picture.height ? picture : Picture();
 }
 
 bool saveScreenshot(std::wstring const& path)

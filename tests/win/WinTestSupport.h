@@ -114,6 +114,24 @@ private:
     bool hadOld_ = false;
 };
 
+// A 32-bit picture, top row first.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> pixels;
+
+    COLORREF at(int x, int y) const
+    {
+        DWORD const bgrx = pixels[size_t(y) * size_t(width) + size_t(x)];
+        return RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
+    }
+};
+// The header of such a picture, for CreateDIBSection and GetDIBits.
+BITMAPINFO pictureInfo(int width, int height);
+// A bitmap's colours as such a picture (the alpha bytes 0); an empty one when
+// they cannot be read.
+Picture readBitmap(HBITMAP bitmap);
+
 // Saves the whole screen as a 24-bit BMP file (tools/test.sh keeps PNG
 // copies of the end-to-end tests' ones).
 bool saveScreenshot(std::wstring const& path);
